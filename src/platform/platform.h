@@ -1,0 +1,70 @@
+// The platform calls Marovendel makes besides the registry: administrator
+// membership, console output, the executable's directory, files and the
+// shell's notification. win32_platform.cpp implements them on Windows; tests
+// link a stand-in instead.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Whether the caller's token holds the built-in Administrators group.
+bool IsMemberOfAdministrators();
+
+// Writes text to standard output.
+void WriteOutput(const std::wstring& text);
+
+// The directory of the running executable, without a trailing backslash.
+bool GetExecutableDirectory(std::wstring& directory);
+
+// Longest path, in UTF-16 characters without terminator, that the file
+// functions accept.
+constexpr std::size_t kMaxPathChars = 259;
+
+// An open file. Move-only; a file still open when its handle goes away is
+// closed without a report, so callers that care call CloseFile.
+class File {
+public:
+    File() = default;
+    explicit File(std::uintptr_t native) : native_(native) {}
+    ~File() { Discard(); }
+    File(File&& other) noexcept : native_(other.Release()) {}
+    File& operator=(File&& other) noexcept {
+        if (this != &other) {
+            Discard();
+            native_ = other.Release();
+        }
+        return *this;
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    bool IsOpen() const { return native_ != 0; }
+    std::uintptr_t Native() const { return native_; }
+    std::uintptr_t Release() {
+        std::uintptr_t n = native_;
+        native_ = 0;
+        return n;
+    }
+
+private:
+    void Discard();
+    std::uintptr_t native_ = 0;
+};
+
+// Creates the file, replacing any file of that name, for writing.
+bool CreateFileForWriting(const std::wstring& path, File& out);
+// Writes all of bytes; false when any of them could not be written.
+bool WriteToFile(File& file, const void* bytes, std::size_t count);
+// Flushes and closes; false when the data may not have reached the file.
+bool CloseFile(File& file);
+// Moves from over to, replacing to, in one step.
+bool ReplaceFile(const std::wstring& from, const std::wstring& to);
+bool RemoveFile(const std::wstring& path);
+
+// Tells the shell that file and protocol associations changed.
+void NotifyAssociationsChanged();
+
+}  // namespace platform

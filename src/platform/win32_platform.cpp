@@ -1,0 +1,147 @@
+// The platform seam on Windows.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+bool IsMemberOfAdministrators() {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    BOOL member = FALSE;
+    if (AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                 DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+        if (!CheckTokenMembership(nullptr, administrators, &member)) {
+            member = FALSE;
+        }
+        FreeSid(administrators);
+    }
+    return member != FALSE;
+}
+
+namespace {
+
+void WriteAll(HANDLE handle, const char* data, DWORD size) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(handle, data, size, &written, nullptr) || written == 0) {
+            return;
+        }
+        data += written;
+        size -= written;
+    }
+}
+
+}  // namespace
+
+// A console gets the text as it is. Redirected output is UTF-8 with CR LF line
+// ends, so that no character is lost to a code page.
+void WriteOutput(const std::wstring& text) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE || text.empty()) {
+        return;
+    }
+    DWORD mode = 0;
+    if (GetConsoleMode(out, &mode)) {
+        DWORD written = 0;
+        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    std::wstring lines;
+    lines.reserve(text.size() + 8);
+    for (wchar_t ch : text) {
+        if (ch == L'\n') {
+            lines.push_back(L'\r');
+        }
+        lines.push_back(ch);
+    }
+    const int wide = static_cast<int>(lines.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, lines.data(), wide, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) {
+        return;
+    }
+    std::vector<char> utf8(static_cast<std::size_t>(size));
+    WideCharToMultiByte(CP_UTF8, 0, lines.data(), wide, utf8.data(), size, nullptr, nullptr);
+    WriteAll(out, utf8.data(), static_cast<DWORD>(size));
+}
+
+bool GetExecutableDirectory(std::wstring& directory) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            return false;
+        }
+        if (length < buffer.size()) {
+            directory.assign(buffer.data(), length);
+            break;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    const std::size_t slash = directory.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) {
+        return false;
+    }
+    directory.resize(slash);
+    return true;
+}
+
+void File::Discard() {
+    if (native_ != 0) {
+        CloseHandle(reinterpret_cast<HANDLE>(native_));
+        native_ = 0;
+    }
+}
+
+bool CreateFileForWriting(const std::wstring& path, File& out) {
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    out = File(reinterpret_cast<std::uintptr_t>(handle));
+    return true;
+}
+
+bool WriteToFile(File& file, const void* bytes, std::size_t count) {
+    const char* data = static_cast<const char*>(bytes);
+    while (count > 0) {
+        DWORD written = 0;
+        const DWORD chunk = count > 0x10000000u ? 0x10000000u : static_cast<DWORD>(count);
+        if (!::WriteFile(reinterpret_cast<HANDLE>(file.Native()), data, chunk, &written, nullptr) ||
+            written == 0) {
+            return false;
+        }
+        data += written;
+        count -= written;
+    }
+    return true;
+}
+
+bool CloseFile(File& file) {
+    HANDLE handle = reinterpret_cast<HANDLE>(file.Release());
+    if (handle == nullptr) {
+        return false;
+    }
+    const bool flushed = FlushFileBuffers(handle) != FALSE;
+    const bool closed = CloseHandle(handle) != FALSE;
+    return flushed && closed;
+}
+
+bool ReplaceFile(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool RemoveFile(const std::wstring& path) {
+    return DeleteFileW(path.c_str()) != FALSE;
+}
+
+void NotifyAssociationsChanged() {
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+}  // namespace platform

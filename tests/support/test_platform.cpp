@@ -1,0 +1,206 @@
+#include "support/test_platform.h"
+
+#include <map>
+
+#include "platform/platform.h"
+
+namespace {
+
+struct FaultRule {
+    test_platform::FileOp op;
+    std::wstring pathPart;
+    unsigned occurrence;
+    unsigned seen = 0;
+};
+
+struct OpenFile {
+    std::wstring path;
+};
+
+struct Machine {
+    bool isAdmin = true;
+    std::wstring executableDirectory = L"C:\\Tools";
+    std::wstring output;
+    std::map<std::wstring, std::vector<std::uint8_t>> files;
+    std::map<std::uintptr_t, OpenFile> openFiles;
+    std::uintptr_t nextFile = 0x100;
+    std::vector<FaultRule> rules;
+    std::uint64_t operations = 0;
+    std::uint64_t failAtOperation = 0;
+    int notifications = 0;
+};
+
+Machine& TheMachine() {
+    static Machine machine;
+    return machine;
+}
+
+// Counts the operation and answers whether it is made to fail.
+bool Fails(test_platform::FileOp op, const std::wstring& path) {
+    Machine& machine = TheMachine();
+    ++machine.operations;
+    if (machine.failAtOperation != 0 && machine.operations == machine.failAtOperation) {
+        return true;
+    }
+    for (FaultRule& rule : machine.rules) {
+        if (rule.op != op || path.find(rule.pathPart) == std::wstring::npos) {
+            continue;
+        }
+        ++rule.seen;
+        if (rule.occurrence == 0 || rule.occurrence == rule.seen) {
+            return true;
+        }
+    }
+    return false;
+}
+
+OpenFile* Lookup(const platform::File& file) {
+    auto found = TheMachine().openFiles.find(file.Native());
+    return found == TheMachine().openFiles.end() ? nullptr : &found->second;
+}
+
+}  // namespace
+
+namespace platform {
+
+bool IsMemberOfAdministrators() {
+    return TheMachine().isAdmin;
+}
+
+void WriteOutput(const std::wstring& text) {
+    TheMachine().output += text;
+}
+
+bool GetExecutableDirectory(std::wstring& directory) {
+    if (TheMachine().executableDirectory.empty()) {
+        return false;
+    }
+    directory = TheMachine().executableDirectory;
+    return true;
+}
+
+void File::Discard() {
+    if (native_ != 0) {
+        TheMachine().openFiles.erase(native_);
+        native_ = 0;
+    }
+}
+
+bool CreateFileForWriting(const std::wstring& path, File& out) {
+    if (Fails(test_platform::FileOp::Create, path)) {
+        return false;
+    }
+    Machine& machine = TheMachine();
+    machine.files[path].clear();
+    const std::uintptr_t handle = machine.nextFile;
+    machine.nextFile += 4;
+    machine.openFiles[handle] = OpenFile{path};
+    out = File(handle);
+    return true;
+}
+
+bool WriteToFile(File& file, const void* bytes, std::size_t count) {
+    OpenFile* open = Lookup(file);
+    if (open == nullptr || Fails(test_platform::FileOp::Write, open->path)) {
+        return false;
+    }
+    const auto* data = static_cast<const std::uint8_t*>(bytes);
+    std::vector<std::uint8_t>& contents = TheMachine().files[open->path];
+    contents.insert(contents.end(), data, data + count);
+    return true;
+}
+
+bool CloseFile(File& file) {
+    OpenFile* open = Lookup(file);
+    if (open == nullptr) {
+        return false;
+    }
+    const bool failed = Fails(test_platform::FileOp::Close, open->path);
+    TheMachine().openFiles.erase(file.Release());
+    return !failed;
+}
+
+bool ReplaceFile(const std::wstring& from, const std::wstring& to) {
+    Machine& machine = TheMachine();
+    auto source = machine.files.find(from);
+    if (Fails(test_platform::FileOp::Replace, to) || source == machine.files.end()) {
+        return false;
+    }
+    std::vector<std::uint8_t> contents = std::move(source->second);
+    machine.files.erase(source);
+    machine.files[to] = std::move(contents);
+    return true;
+}
+
+bool RemoveFile(const std::wstring& path) {
+    if (Fails(test_platform::FileOp::Remove, path)) {
+        return false;
+    }
+    return TheMachine().files.erase(path) != 0;
+}
+
+void NotifyAssociationsChanged() {
+    ++TheMachine().notifications;
+}
+
+}  // namespace platform
+
+namespace test_platform {
+
+void Reset() {
+    TheMachine() = Machine{};
+}
+
+void SetAdministrator(bool isAdmin) {
+    TheMachine().isAdmin = isAdmin;
+}
+
+void SetExecutableDirectory(const std::wstring& directory) {
+    TheMachine().executableDirectory = directory;
+}
+
+const std::wstring& Output() {
+    return TheMachine().output;
+}
+
+void PutFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+    TheMachine().files[path] = bytes;
+}
+
+std::optional<std::vector<std::uint8_t>> FileContents(const std::wstring& path) {
+    auto found = TheMachine().files.find(path);
+    if (found == TheMachine().files.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::vector<std::wstring> FilePaths() {
+    std::vector<std::wstring> paths;
+    for (const auto& file : TheMachine().files) {
+        paths.push_back(file.first);
+    }
+    return paths;
+}
+
+std::size_t OpenFileCount() {
+    return TheMachine().openFiles.size();
+}
+
+void FailFileOperation(FileOp op, const std::wstring& pathPart, unsigned occurrence) {
+    TheMachine().rules.push_back(FaultRule{op, pathPart, occurrence});
+}
+
+void FailFileOperationNumber(std::uint64_t n) {
+    TheMachine().failAtOperation = n;
+}
+
+std::uint64_t FileOperationCount() {
+    return TheMachine().operations;
+}
+
+int NotificationCount() {
+    return TheMachine().notifications;
+}
+
+}  // namespace test_platform

@@ -1,0 +1,41 @@
+// The test stand-in for the platform seam: captured output, a chosen
+// administrator flag and executable directory, files held in memory, fault
+// injection for file operations, and a count of shell notifications.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace test_platform {
+
+enum class FileOp { Create, Write, Close, Replace, Remove };
+
+// Back to a fresh machine: administrator, executable in C:\Tools, no files,
+// no output, no faults.
+void Reset();
+
+void SetAdministrator(bool isAdmin);
+// An empty directory makes GetExecutableDirectory fail.
+void SetExecutableDirectory(const std::wstring& directory);
+
+// Everything written to standard output since Reset.
+const std::wstring& Output();
+
+// Files by exact path.
+void PutFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
+std::optional<std::vector<std::uint8_t>> FileContents(const std::wstring& path);
+std::vector<std::wstring> FilePaths();
+std::size_t OpenFileCount();
+
+// Makes file operations of kind op on a path containing pathPart fail (every
+// time, or only the occurrence-th time).
+void FailFileOperation(FileOp op, const std::wstring& pathPart, unsigned occurrence = 0);
+// Makes the n-th file operation (counted from 1 since Reset) fail.
+void FailFileOperationNumber(std::uint64_t n);
+std::uint64_t FileOperationCount();
+
+int NotificationCount();
+
+}  // namespace test_platform

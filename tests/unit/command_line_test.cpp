@@ -1,0 +1,122 @@
+// The command line: which form runs, which is refused, and the exit status.
+#include "support/run_command.h"
+
+namespace {
+
+using registry::memory::HasKey;
+
+const wchar_t* const kBanner =
+    L"\nMarovendel v1.0 by the Marovendel developers\n"
+    L"======================================================\n\n"
+    L"Usage: Marovendel.exe list [HKLM|HKCU] | <HKCU|HKLM> <BrowserName> <ExecutablePath> | "
+    L"delete <HKCU|HKLM> <BrowserName> [-nobackup]\n";
+const wchar_t* const kAdminRequired = L"Administrative privileges are required to access HKLM.\n";
+const wchar_t* const kHkcuUsage = L"Usage: Marovendel.exe HKCU <BrowserName> <ExecutablePath>\n";
+const wchar_t* const kHklmUsage = L"Usage: Marovendel.exe HKLM <BrowserName> <ExecutablePath>\n";
+
+const std::wstring kClients = L"Software\\Clients\\StartMenuInternet\\";
+
+class CommandLineTest : public CommandTest {};
+
+struct UsageCase {
+    const char* id;
+    bool isAdmin;
+    std::vector<std::wstring> words;
+    const wchar_t* output;
+};
+
+TEST_F(CommandLineTest, IncompleteFormsPrintUsageOrRefuseWithStatus1) {
+    const UsageCase cases[] = {
+        {"empty", true, {}, kBanner},
+        {"delete-alone", true, {L"delete"}, kBanner},
+        {"other-word", true, {L"frobnicate", L"x"}, kBanner},
+        {"hkcu-alone", true, {L"HKCU"}, kHkcuUsage},
+        {"hkcu-one-arg", true, {L"hkcu", L"Foo"}, kHkcuUsage},
+        {"hklm-admin", true, {L"HKLM", L"Foo"}, kHklmUsage},
+        {"hklm-not-admin", false, {L"HKLM"}, kAdminRequired},
+        {"delete-hkcu", true, {L"delete", L"HKCU"}, kHkcuUsage},
+        {"delete-hklm-not-admin", false, {L"delete", L"HKLM"}, kAdminRequired},
+        {"delete-hklm-name-not-admin", false, {L"delete", L"hklm", L"Foo"}, kAdminRequired},
+        {"delete-bad-root", true, {L"delete", L"HKCR", L"Foo"},
+         L"Invalid root key. Use HKCU or HKLM.\n"},
+        {"hklm-after-hkcu-not-admin", false, {L"HKCU", L"A", L"a.exe", L"HKLM", L"B", L"b.exe"},
+         kAdminRequired},
+        {"unicode-root-word", true, {L"HKC\u00dc", L"A", L"a.exe"}, kBanner},
+    };
+    for (const UsageCase& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        test_platform::SetAdministrator(c.isAdmin);
+        const std::wstring before = registry::memory::Dump();
+        CommandResult result = RunCommand(c.words);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(registry::memory::Dump(), before) << "a refused command changed the registry";
+    }
+}
+
+TEST_F(CommandLineTest, UnsafeNamesAreRefusedBeforeAnyChange) {
+    const std::wstring longest(191, L'n');
+    const struct {
+        const char* id;
+        std::vector<std::wstring> words;
+        const wchar_t* output;
+    } cases[] = {
+        {"empty-register", {L"HKCU", L"", L"a.exe"}, L"The browser name must not be empty.\n"},
+        {"empty-delete", {L"delete", L"HKCU", L""}, L"The browser name must not be empty.\n"},
+        {"backslash", {L"HKCU", L"a\\b", L"a.exe"}, L"The browser name must not contain \\ or /.\n"},
+        {"slash-delete", {L"delete", L"HKLM", L"..//x"},
+         L"The browser name must not contain \\ or /.\n"},
+        {"too-long", {L"HKLM", longest + L"n", L"a.exe"},
+         L"The browser name must not be longer than 191 characters.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        registry::memory::PutString(RootKey::CurrentUser, kClients + L"Other", nullptr, L"Other");
+        const std::wstring before = registry::memory::Dump();
+        CommandResult result = RunCommand(c.words);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(registry::memory::Dump(), before);
+        EXPECT_TRUE(test_platform::FilePaths().empty());
+    }
+    // The longest accepted name registers whole, and a later complete form
+    // still replaces an earlier unsafe one.
+    SetUp();
+    CommandResult result = RunCommand({L"HKCU", L"", L"a.exe", L"HKCU", longest, L"b.exe"});
+    EXPECT_EQ(result.status, 0) << testing::PrintToString(result.output);
+    EXPECT_TRUE(HasKey(RootKey::CurrentUser, kClients + longest + L"\\Capabilities\\URLAssociations"));
+}
+
+TEST_F(CommandLineTest, LastCompleteFormWinsAndListOrDeleteDropsIt) {
+    CommandResult result = RunCommand({L"HKCU", L"A", L"a.exe", L"hkcu", L"B", L"b.exe"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_FALSE(HasKey(RootKey::CurrentUser, kClients + L"A"));
+    EXPECT_TRUE(HasKey(RootKey::CurrentUser, kClients + L"B"));
+
+    result = RunCommand({L"HKCU", L"C", L"c.exe", L"LIST"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_FALSE(HasKey(RootKey::CurrentUser, kClients + L"C"));
+
+    result = RunCommand({L"HKCU", L"D", L"d.exe", L"delete", L"HKCU", L"B", L"-nobackup"});
+    EXPECT_FALSE(HasKey(RootKey::CurrentUser, kClients + L"D"));
+
+    // The two words after a root word are its arguments, never commands.
+    result = RunCommand({L"x", L"HKCU", L"list", L"delete"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(HasKey(RootKey::CurrentUser, kClients + L"list\\shell\\open\\command"));
+    EXPECT_EQ(*registry::memory::StoredString(RootKey::CurrentUser,
+                                              kClients + L"list\\shell\\open\\command", nullptr),
+              L"delete");
+}
+
+TEST_F(CommandLineTest, NonAdministratorStillRegistersUnderHkcu) {
+    test_platform::SetAdministrator(false);
+    CommandResult result = RunCommand({L"hkcu", L"Foo", L"C:\\x.exe"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output,
+              L"Portable browser registered successfully.\nhttp/https: FooURL\n");
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+// Registration: the layout written, what each stage reports when the store
+// refuses it, and the readback that follows.
+#include "support/run_command.h"
+
+namespace {
+
+using registry::memory::FailOperation;
+using registry::memory::Op;
+using registry::memory::StoredString;
+
+const std::wstring kClient = L"Software\\Clients\\StartMenuInternet\\Foo";
+
+struct Expected {
+    const wchar_t* path;
+    const wchar_t* name;
+    std::wstring data;
+};
+
+::testing::AssertionResult HasString(RootKey root, const Expected& e) {
+    std::optional<registry::ValueData> value =
+        registry::memory::StoredValue(root, e.path, e.name);
+    const std::wstring label = std::wstring(e.path) + L" : " + (e.name ? e.name : L"(default)");
+    if (!value) {
+        return ::testing::AssertionFailure() << "missing " << testing::PrintToString(label);
+    }
+    std::vector<std::uint8_t> bytes = registry::ToUtf16Bytes(e.data);
+    bytes.push_back(0);
+    bytes.push_back(0);
+    if (value->type != registry::kRegSz || value->bytes != bytes) {
+        return ::testing::AssertionFailure()
+               << testing::PrintToString(label) << " holds type " << value->type << ", "
+               << testing::PrintToString(registry::StringFromBytes(value->bytes));
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::vector<Expected> Layout(const std::wstring& exe, const std::wstring& classCommand) {
+    const std::wstring caps = kClient + L"\\Capabilities";
+    return {
+        {L"Software\\Clients\\StartMenuInternet\\Foo", nullptr, L"Foo"},
+        {L"Software\\Clients\\StartMenuInternet\\Foo\\shell\\open\\command", nullptr, exe},
+        {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities", L"ApplicationName", L"Foo"},
+        {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities", L"ApplicationIcon", exe},
+        {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities", L"ApplicationDescription",
+         L"Foo"},
+        {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities\\FileAssociations", L".htm",
+         L"FooURL"},
+        {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities\\FileAssociations", L".html",
+         L"FooURL"},
+        {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities\\URLAssociations", L"http",
+         L"FooURL"},
+        {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities\\URLAssociations", L"https",
+         L"FooURL"},
+        {L"Software\\RegisteredApplications", L"Foo", caps},
+        {L"Software\\Classes\\FooURL", nullptr, L"Foo"},
+        {L"Software\\Classes\\FooURL", L"FriendlyTypeName", L"Foo"},
+        {L"Software\\Classes\\FooURL\\DefaultIcon", nullptr, exe},
+        {L"Software\\Classes\\FooURL\\shell\\open\\command", nullptr, classCommand},
+    };
+}
+
+class RegisterBrowserTest : public CommandTest {};
+
+TEST_F(RegisterBrowserTest, WritesTheWholeLayoutUnderEitherRoot) {
+    for (RootKey root : {RootKey::CurrentUser, RootKey::LocalMachine}) {
+        SCOPED_TRACE(root == RootKey::CurrentUser ? "HKCU" : "HKLM");
+        SetUp();
+        registry::memory::PutKey(RootKey::CurrentUser, L"Software\\Clients");  // no StartMenuInternet
+        CommandResult result = RunCommand(
+            {root == RootKey::CurrentUser ? L"HKCU" : L"hklm", L"Foo", L"C:\\Apps\\Foo\\foo.exe"});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output, L"Portable browser registered successfully.\nhttp/https: FooURL\n");
+        for (const Expected& e : Layout(L"C:\\Apps\\Foo\\foo.exe", L"\"C:\\Apps\\Foo\\foo.exe\" \"%1\"")) {
+            EXPECT_TRUE(HasString(root, e));
+        }
+        EXPECT_EQ(test_platform::NotificationCount(), 1);
+        const RootKey other = root == RootKey::CurrentUser ? RootKey::LocalMachine : RootKey::CurrentUser;
+        EXPECT_FALSE(registry::memory::HasKey(other, L"Software\\Classes\\FooURL"));
+    }
+}
+
+TEST_F(RegisterBrowserTest, ClassOpenCommandPassesTheLinkOtherPlacesKeepThePath) {
+    const struct {
+        const wchar_t* exe;
+        const wchar_t* classCommand;
+    } cases[] = {
+        {L"C:\\My Apps\\it's \u00e9.exe", L"\"C:\\My Apps\\it's \u00e9.exe\" \"%1\""},
+        {L"\"C:\\A B\\b.exe\" -portable", L"\"C:\\A B\\b.exe\" -portable \"%1\""},
+        {L"C:\\b.exe --url=%1", L"C:\\b.exe --url=%1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.exe)));
+        SetUp();
+        EXPECT_EQ(RunCommand({L"HKCU", L"Foo", c.exe}).status, 0);
+        for (const Expected& e : Layout(c.exe, c.classCommand)) {
+            EXPECT_TRUE(HasString(RootKey::CurrentUser, e));
+        }
+    }
+}
+
+TEST_F(RegisterBrowserTest, RegisteringAgainOverwritesAndKeepsForeignValues) {
+    RunCommand({L"HKCU", L"Foo", L"C:\\old.exe"});
+    registry::memory::PutString(RootKey::CurrentUser, kClient + L"\\Capabilities", L"Extra", L"kept");
+    CommandResult result = RunCommand({L"HKCU", L"foo", L"C:\\new.exe"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(HasString(RootKey::CurrentUser, {L"Software\\Classes\\FooURL\\DefaultIcon", nullptr, L"C:\\new.exe"}));
+    EXPECT_TRUE(HasString(RootKey::CurrentUser, {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities", L"Extra", L"kept"}));
+    EXPECT_TRUE(HasString(RootKey::CurrentUser, {L"Software\\Clients\\StartMenuInternet\\Foo", nullptr, L"foo"}));
+}
+
+TEST_F(RegisterBrowserTest, EveryCreateRefusedReportsEachStageInOrder) {
+    registry::memory::Reset();  // and no RegisteredApplications either
+    FailOperation(Op::Create, L"");
+    CommandResult result = RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.output,
+              L"Failed to create registry key for the browser.\n"
+              L"Failed to open RegisteredApplications key.\n"
+              L"Failed to create Capabilities key.\n"
+              L"Failed to create ProgID key.\n"
+              L"Portable browser registration incomplete.\n"
+              L"Capabilities: [Not found]\n");
+}
+
+TEST_F(RegisterBrowserTest, EachSubkeyFailureIsReportedAndTheRestStillWritten) {
+    const struct {
+        const wchar_t* pathPart;
+        const wchar_t* line;
+        const wchar_t* readback;
+    } cases[] = {
+        {L"Foo\\shell\\open\\command", L"Failed to create command subkey.\n", L"http/https: FooURL\n"},
+        {L"\\FileAssociations", L"Failed to create FileAssociations subkey.\n", L"http/https: FooURL\n"},
+        {L"\\URLAssociations", L"Failed to create URLAssociations subkey.\n", L"Capabilities: [Not found]\n"},
+        {L"FooURL\\DefaultIcon", L"Failed to create DefaultIcon subkey.\n", L"http/https: FooURL\n"},
+        {L"FooURL\\shell\\open\\command", L"Failed to create shell\\open\\command subkey.\n",
+         L"http/https: FooURL\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.pathPart)));
+        SetUp();
+        FailOperation(Op::Create, c.pathPart);
+        CommandResult result = RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.output,
+                  std::wstring(c.line) + L"Portable browser registration incomplete.\n" + c.readback);
+        EXPECT_TRUE(HasString(RootKey::CurrentUser, {L"Software\\RegisteredApplications", L"Foo",
+                                                     kClient + L"\\Capabilities"}));
+    }
+}
+
+TEST_F(RegisterBrowserTest, ReadbackShowsOnlyWhatIsStoredAsAString) {
+    const std::wstring urls = kClient + L"\\Capabilities\\URLAssociations";
+    const struct {
+        const char* id;
+        std::uint32_t type;
+        std::vector<std::uint8_t> bytes;
+        const wchar_t* line;
+    } cases[] = {
+        {"no-terminator", registry::kRegSz, {'A', 0, 'B', 0}, L"http/https: AB\n"},
+        {"odd-bytes", registry::kRegSz, {'A', 0, 'B'}, L"http/https: A\n"},
+        {"dword", registry::kRegDword, {1, 0, 0, 0}, L"http/https: [Not found]\n"},
+        {"too-long", registry::kRegSz, std::vector<std::uint8_t>(514, 'x'), L"http/https: [Not found]\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        registry::memory::PutValue(RootKey::CurrentUser, urls, L"http", c.type, c.bytes);
+        PrintCapabilities(RootKey::CurrentUser, L"Foo");
+        EXPECT_EQ(test_platform::Output(), c.line);
+    }
+}
+
+}  // namespace
