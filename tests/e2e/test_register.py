@@ -1,0 +1,157 @@
+"""Registration end to end: the real exe under Wine, checked with reg.exe."""
+
+import os
+import shutil
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_harness import WinePrefix  # noqa: E402
+
+CLIENTS = "Software\\Clients\\StartMenuInternet"
+
+
+def layout(root, name, exe, class_command):
+    """The registration's keys as reg export writes them."""
+    client = "%s\\%s\\%s" % (root, CLIENTS, name)
+
+    def q(text):
+        return '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')
+
+    return {
+        client: {"@": q(name)},
+        client + "\\shell\\open\\command": {"@": q(exe)},
+        client + "\\Capabilities": {
+            '"ApplicationName"': q(name),
+            '"ApplicationIcon"': q(exe),
+            '"ApplicationDescription"': q(name),
+        },
+        client + "\\Capabilities\\FileAssociations": {'".htm"': q(name + "URL"), '".html"': q(name + "URL")},
+        client + "\\Capabilities\\URLAssociations": {'"http"': q(name + "URL"), '"https"': q(name + "URL")},
+        "%s\\Software\\Classes\\%sURL" % (root, name): {"@": q(name), '"FriendlyTypeName"': q(name)},
+        "%s\\Software\\Classes\\%sURL\\DefaultIcon" % (root, name): {"@": q(exe)},
+        "%s\\Software\\Classes\\%sURL\\shell\\open\\command" % (root, name): {"@": q(class_command)},
+    }
+
+
+def parse_export(text):
+    """Sections of a reg export as {key: {name: data}}, continuation lines joined."""
+    sections = {}
+    current = None
+    pending = ""
+    for line in text.split("\n"):
+        if pending:
+            line = pending + line.strip()
+            pending = ""
+        if line.endswith("\\") and current is not None and "=" in line:
+            pending = line[:-1]
+            continue
+        if line.startswith("[") and line.endswith("]"):
+            current = sections.setdefault(line[1:-1], {})
+        elif current is not None and "=" in line:
+            if line.startswith("@="):
+                current["@"] = line[2:]
+            else:
+                # the name is quoted and may hold escaped quotes
+                i = 1
+                while line[i] != '"':
+                    i += 2 if line[i] == "\\" else 1
+                current[line[: i + 1]] = line[i + 2:]
+    return sections
+
+
+class RegistrationTest(unittest.TestCase):
+    def setUp(self):
+        self.prefix = WinePrefix("register")
+
+    def tearDown(self):
+        self.prefix.close()
+
+    def export(self, key):
+        text = self.prefix.reg_export(key)
+        self.assertIsNotNone(text, key)
+        return parse_export(text)
+
+    def assert_layout(self, root, name, exe, class_command):
+        tree = self.export("%s\\%s\\%s" % (root, CLIENTS, name))
+        tree.update(self.export("%s\\Software\\Classes\\%sURL" % (root, name)))
+        for key, values in layout(root, name, exe, class_command).items():
+            self.assertIn(key, tree)
+            self.assertEqual(tree[key], values, key)
+        apps = self.export("%s\\Software\\RegisteredApplications" % root)
+        apps = apps["%s\\Software\\RegisteredApplications" % root]
+        self.assertEqual(apps['"%s"' % name.replace('"', '\\"')],
+                         '"%s"' % ("Software\\Clients\\StartMenuInternet\\%s\\Capabilities" % name)
+                         .replace("\\", "\\\\").replace('"', '\\"'))
+
+    def test_registers_under_hkcu_and_hklm(self):
+        # Without RegisteredApplications the registration still writes every
+        # other key, and says it is incomplete.
+        self.prefix.reg("delete", "HKCU\\Software\\RegisteredApplications", "/f")
+        result = self.prefix.marovendel("HKCU", "Foo", "C:\\Apps\\Foo\\foo.exe")
+        self.assertEqual(result.stdout,
+                         "Failed to open RegisteredApplications key.\n"
+                         "Portable browser registration incomplete.\n"
+                         "http/https: FooURL\n")
+        self.assertEqual(result.status, 2)
+        self.prefix.reg("add", "HKCU\\Software\\RegisteredApplications", "/f")
+        for root in ("HKCU", "HKLM"):
+            result = self.prefix.marovendel(root, "Foo", "C:\\Apps\\Foo\\foo.exe")
+            self.assertEqual(result.stdout,
+                             "Portable browser registered successfully.\nhttp/https: FooURL\n")
+            self.assertEqual(result.status, 0)
+            full = "HKEY_CURRENT_USER" if root == "HKCU" else "HKEY_LOCAL_MACHINE"
+            self.assert_layout(full, "Foo", "C:\\Apps\\Foo\\foo.exe",
+                               '"C:\\Apps\\Foo\\foo.exe" "%1"')
+
+    def test_awkward_names_and_reregistration(self):
+        name = 'My "Br\u00f6wser" \u65e5\u672c'
+        exe = 'C:\\Program Files\\My B\u00f6\\b.exe'
+        result = self.prefix.marovendel("hkcu", name, exe)
+        self.assertEqual(result.status, 0, result)
+        self.assertEqual(result.stdout,
+                         "Portable browser registered successfully.\nhttp/https: %sURL\n" % name)
+        self.assert_layout("HKEY_CURRENT_USER", name, exe, '"%s" "%%1"' % exe)
+
+        result = self.prefix.marovendel("HKCU", name, "D:\\new.exe")
+        self.assertEqual(result.status, 0, result)
+        self.assert_layout("HKEY_CURRENT_USER", name, "D:\\new.exe", '"D:\\new.exe" "%1"')
+
+    def test_refusals_change_nothing(self):
+        before = self.prefix.reg_export("HKCU\\Software")
+        for args, line in (
+            (("HKCU", "", "a.exe"), "The browser name must not be empty.\n"),
+            (("delete", "HKCU", "a\\b"), "The browser name must not contain \\ or /.\n"),
+            (("delete", "HKCR", "Foo"), "Invalid root key. Use HKCU or HKLM.\n"),
+        ):
+            result = self.prefix.marovendel(*args)
+            self.assertEqual((result.status, result.stdout), (1, line), args)
+        self.assertEqual(self.prefix.reg_export("HKCU\\Software"), before)
+
+    def test_the_class_really_opens_the_browser_with_the_link(self):
+        record = os.environ.get("MAROVENDEL_RECORD_ARGUMENTS")
+        opener = os.environ.get("MAROVENDEL_OPEN_WITH_CLASS")
+        if not record or not opener:
+            self.skipTest("helper programs not built")
+        browser_dir = os.path.join(self.prefix.path, "drive_c", "Portable Apps")
+        os.makedirs(browser_dir)
+        shutil.copy2(record, os.path.join(browser_dir, "browser.exe"))
+        shutil.copy2(opener, os.path.join(self.prefix.tools, "open_with_class.exe"))
+        # Wine resolves classes from HKLM only.
+        result = self.prefix.marovendel("HKLM", "Carry", "C:\\Portable Apps\\browser.exe")
+        self.assertEqual(result.status, 0, result)
+        url = "https://example.org/a b?q=1&r=%20"
+        result = self.prefix.run("C:\\Tools\\open_with_class.exe", "CarryURL", url)
+        self.assertEqual(result.status, 0, result)
+        recorded = os.path.join(browser_dir, "arguments.txt")
+        for _ in range(100):
+            if os.path.exists(recorded):
+                break
+            time.sleep(0.1)
+        with open(recorded, encoding="utf-8") as handle:
+            self.assertEqual(handle.read(), url + "\n")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

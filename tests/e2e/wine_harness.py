@@ -1,0 +1,191 @@
+"""Private Wine prefixes for the end-to-end tests.
+
+Each test gets its own prefix, cloned from one booted template (booting takes
+seconds, cloning a fraction of that), with Marovendel.exe copied to
+C:\\Tools, and with the RegisteredApplications keys that Windows has and a
+new Wine prefix lacks. Programs run with their output captured; Wine's own reg.exe checks
+what the registry holds.
+
+Environment:
+  MAROVENDEL_EXE      the built Marovendel.exe (required)
+  MAROVENDEL_E2E_DIR  where template and test prefixes live (default: beside
+                      the exe, in e2e-prefixes/)
+"""
+
+import fcntl
+import os
+import shutil
+import subprocess
+import tempfile
+
+WINE_ENV = {
+    "WINEDEBUG": "-all",
+    "WINEDLLOVERRIDES": "mscoree,mshtml=",
+}
+
+TOOLS_DIR = "C:\\Tools"
+EXE_WINDOWS_PATH = TOOLS_DIR + "\\Marovendel.exe"
+
+
+def exe_path():
+    path = os.environ.get("MAROVENDEL_EXE")
+    if not path or not os.path.isfile(path):
+        raise RuntimeError("MAROVENDEL_EXE must name the built Marovendel.exe")
+    return os.path.abspath(path)
+
+
+def work_dir():
+    default = os.path.join(os.path.dirname(exe_path()), "e2e-prefixes")
+    path = os.environ.get("MAROVENDEL_E2E_DIR", default)
+    os.makedirs(path, exist_ok=True)
+    return path
+
+
+def _environment(prefix):
+    env = dict(os.environ)
+    env.update(WINE_ENV)
+    env["WINEPREFIX"] = prefix
+    return env
+
+
+def _start_server(prefix):
+    # wineserver and the services the first wine call starts inherit its
+    # standard handles: give them /dev/null so captured runs never wait on them.
+    subprocess.run(["wineserver", "-p"], env=_environment(prefix),
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=False)
+    subprocess.run(["wine", "wineboot"], env=_environment(prefix),
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=False)
+
+
+def _template():
+    """The booted template prefix, made once and shared (under a lock)."""
+    root = work_dir()
+    template = os.path.join(root, "template")
+    with open(os.path.join(root, "template.lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if not os.path.isfile(os.path.join(template, ".booted")):
+            shutil.rmtree(template, ignore_errors=True)
+            os.makedirs(template)
+            _start_server(template)
+            # Windows has these keys; a new Wine prefix does not.
+            for root in ("HKLM", "HKCU"):
+                subprocess.run(["wine", "reg", "add", root + "\\Software\\RegisteredApplications", "/f"],
+                               env=_environment(template), stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+            # Let wineserver write the registry files, then stop it so the
+            # template is quiet while being cloned.
+            subprocess.run(["wineserver", "-k"], env=_environment(template),
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=False)
+            subprocess.run(["wineserver", "-w"], env=_environment(template),
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=False)
+            open(os.path.join(template, ".booted"), "w").close()
+    return template
+
+
+def _clone(template, target):
+    os.makedirs(target)
+    for entry in os.listdir(template):
+        source = os.path.join(template, entry)
+        if entry == "drive_c":
+            # Hard links: the system files are only read.
+            subprocess.run(["cp", "-al", source, target], check=True)
+        elif os.path.islink(source) or os.path.isdir(source):
+            subprocess.run(["cp", "-a", source, target], check=True)
+        elif os.path.isfile(source):
+            shutil.copy2(source, target)
+
+
+class Result:
+    def __init__(self, status, stdout):
+        self.status = status
+        self.stdout = stdout
+
+    def __repr__(self):
+        return "Result(status=%d, stdout=%r)" % (self.status, self.stdout)
+
+
+class WinePrefix:
+    """A private prefix with Marovendel.exe at C:\\Tools\\Marovendel.exe."""
+
+    def __init__(self, name="test"):
+        self.path = tempfile.mkdtemp(prefix=name + "-", dir=work_dir())
+        os.rmdir(self.path)
+        _clone(_template(), self.path)
+        self.tools = os.path.join(self.path, "drive_c", "Tools")
+        os.makedirs(self.tools, exist_ok=True)
+        shutil.copy2(exe_path(), os.path.join(self.tools, "Marovendel.exe"))
+        _start_server(self.path)
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=_environment(self.path),
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=False)
+        subprocess.run(["wineserver", "-w"], env=_environment(self.path),
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=False)
+        shutil.rmtree(self.path, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def unix_path(self, windows_path):
+        """The Linux path of a path on this prefix's drive C."""
+        assert windows_path[:3].upper() == "C:\\", windows_path
+        return os.path.join(self.path, "drive_c", *windows_path[3:].split("\\"))
+
+    def run_raw(self, program, *args, timeout=120):
+        completed = subprocess.run(["wine", program, *args], env=_environment(self.path),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, timeout=timeout, check=False)
+        return completed.returncode, completed.stdout
+
+    def run(self, program, *args, timeout=120):
+        """Runs a program; its output decoded (UTF-8, CR LF as LF)."""
+        status, out = self.run_raw(program, *args, timeout=timeout)
+        return Result(status, out.decode("utf-8", "replace").replace("\r\n", "\n"))
+
+    def marovendel(self, *args):
+        return self.run(EXE_WINDOWS_PATH, *args)
+
+    def reg(self, *args):
+        """Wine's reg.exe; its output decoded."""
+        return self.run("reg", *args)
+
+    def reg_export(self, key):
+        """reg export of key, decoded text, or None when the key is missing."""
+        target = "C:\\export-%d.reg" % os.getpid()
+        unix = self.unix_path(target)
+        result = self.reg("export", key, target, "/y")
+        if result.status != 0 or not os.path.exists(unix):
+            return None
+        with open(unix, "rb") as handle:
+            data = handle.read()
+        os.remove(unix)
+        return decode_reg_file(data)
+
+    def reg_import_text(self, text, unicode=True):
+        """Imports registry-editor text through reg import."""
+        target = "C:\\import-%d.reg" % os.getpid()
+        unix = self.unix_path(target)
+        data = ("\ufeff" + text).encode("utf-16-le") if unicode else text.encode("ascii")
+        with open(unix, "wb") as handle:
+            handle.write(data)
+        result = self.reg("import", target)
+        os.remove(unix)
+        return result
+
+
+def decode_reg_file(data):
+    """Text of a .reg file in either encoding, line ends as LF."""
+    if data.startswith(b"\xff\xfe"):
+        text = data[2:].decode("utf-16-le")
+    else:
+        text = data.decode("latin-1")
+    return text.replace("\r\n", "\n")
