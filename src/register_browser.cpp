@@ -19,9 +19,18 @@
 using registry::CreateKey;
 using registry::Key;
 using registry::kSuccess;
-using registry::SetString;
 
 namespace {
+
+// A value that could not be written leaves the registration incomplete, so
+// it is reported like a key that could not be created.
+bool WriteString(const Key& key, const wchar_t* name, const std::wstring& data) {
+    if (registry::SetString(key, name, data) != kSuccess) {
+        Print(L"Failed to write value %ls.\n", name == nullptr ? L"(default)" : name);
+        return false;
+    }
+    return true;
+}
 
 // The class's open command must hand the link to the browser: quote the path
 // and add "%1", unless the path already carries its own placeholder.
@@ -44,8 +53,7 @@ bool WriteDefaultValue(const Key& parent, const wchar_t* subPath, const std::wst
         Print(L"%ls", failure);
         return false;
     }
-    SetString(key, nullptr, data);
-    return true;
+    return WriteString(key, nullptr, data);
 }
 
 bool WriteClientKey(RootKey root, const std::wstring& clientKeyPath, const std::wstring& clientName,
@@ -55,9 +63,10 @@ bool WriteClientKey(RootKey root, const std::wstring& clientKeyPath, const std::
         Print(L"Failed to create registry key for the browser.\n");
         return false;
     }
-    SetString(client, nullptr, clientName);
+    const bool named = WriteString(client, nullptr, clientName);
     return WriteDefaultValue(client, L"shell\\open\\command", executablePath,
-                             L"Failed to create command subkey.\n");
+                             L"Failed to create command subkey.\n") &&
+           named;
 }
 
 bool WriteRegisteredApplication(RootKey root, const std::wstring& clientName,
@@ -68,8 +77,7 @@ bool WriteRegisteredApplication(RootKey root, const std::wstring& clientName,
         Print(L"Failed to open RegisteredApplications key.\n");
         return false;
     }
-    SetString(applications, clientName.c_str(), capabilitiesPath);
-    return true;
+    return WriteString(applications, clientName.c_str(), capabilitiesPath);
 }
 
 bool WriteAssociations(const Key& capabilities, const wchar_t* subPath, const wchar_t* first,
@@ -79,9 +87,8 @@ bool WriteAssociations(const Key& capabilities, const wchar_t* subPath, const wc
         Print(L"%ls", failure);
         return false;
     }
-    SetString(associations, first, progId);
-    SetString(associations, second, progId);
-    return true;
+    const bool firstSet = WriteString(associations, first, progId);
+    return WriteString(associations, second, progId) && firstSet;
 }
 
 bool WriteCapabilities(RootKey root, const std::wstring& capabilitiesPath,
@@ -92,14 +99,14 @@ bool WriteCapabilities(RootKey root, const std::wstring& capabilitiesPath,
         Print(L"Failed to create Capabilities key.\n");
         return false;
     }
-    SetString(capabilities, L"ApplicationName", clientName);
-    SetString(capabilities, L"ApplicationIcon", executablePath);
-    SetString(capabilities, L"ApplicationDescription", clientName);
+    bool values = WriteString(capabilities, L"ApplicationName", clientName);
+    values = WriteString(capabilities, L"ApplicationIcon", executablePath) && values;
+    values = WriteString(capabilities, L"ApplicationDescription", clientName) && values;
     const bool files = WriteAssociations(capabilities, L"FileAssociations", L".htm", L".html",
                                          progId, L"Failed to create FileAssociations subkey.\n");
     const bool urls = WriteAssociations(capabilities, L"URLAssociations", L"http", L"https", progId,
                                         L"Failed to create URLAssociations subkey.\n");
-    return files && urls;
+    return values && files && urls;
 }
 
 bool WriteClass(RootKey root, const std::wstring& progId, const std::wstring& clientName,
@@ -109,14 +116,14 @@ bool WriteClass(RootKey root, const std::wstring& progId, const std::wstring& cl
         Print(L"Failed to create ProgID key.\n");
         return false;
     }
-    SetString(progIdKey, nullptr, clientName);
-    SetString(progIdKey, L"FriendlyTypeName", clientName);
+    bool values = WriteString(progIdKey, nullptr, clientName);
+    values = WriteString(progIdKey, L"FriendlyTypeName", clientName) && values;
     const bool icon = WriteDefaultValue(progIdKey, L"DefaultIcon", executablePath,
                                         L"Failed to create DefaultIcon subkey.\n");
     const bool command = WriteDefaultValue(progIdKey, L"shell\\open\\command",
                                            ClassOpenCommand(executablePath),
                                            L"Failed to create shell\\open\\command subkey.\n");
-    return icon && command;
+    return values && icon && command;
 }
 
 }  // namespace

@@ -171,3 +171,17 @@ TEST_F(RegisterBrowserTest, ReadbackShowsOnlyWhatIsStoredAsAString) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RegisterBrowserTest, AValueThatCannotBeWrittenLeavesItIncomplete) {
+    FailOperation(Op::SetValue, L"\\URLAssociations", registry::kAccessDenied, 2);  // https
+    CommandResult result = RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.output,
+              L"Failed to write value https.\n"
+              L"Portable browser registration incomplete.\n"
+              L"http/https: FooURL\n");
+}
+
+}  // namespace
