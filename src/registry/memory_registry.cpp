@@ -58,6 +58,7 @@ struct Store {
     std::uint64_t failAtOperation = 0;
     Status failAtStatus = kAccessDenied;
     std::map<std::wstring, std::wstring> environment;  // by folded name
+    std::vector<memory::OperationRecord> log;
 };
 
 std::shared_ptr<Node> NewRoot(const wchar_t* name) {
@@ -124,6 +125,17 @@ Status Intercept(memory::Op op, const std::wstring& fullPath) {
         }
     }
     return kSuccess;
+}
+
+// Runs one operation: counts it, applies any fault, and logs its outcome.
+template <typename Body>
+Status Run(memory::Op op, const std::wstring& fullPath, Body body) {
+    Status status = Intercept(op, fullPath);
+    if (status == kSuccess) {
+        status = body();
+    }
+    TheStore().log.push_back(memory::OperationRecord{op, fullPath, status});
+    return status;
 }
 
 std::shared_ptr<Node> Walk(std::shared_ptr<Node> node, const std::wstring& path, bool create) {
@@ -238,27 +250,25 @@ std::wstring Expand(const std::wstring& text) {
 }
 
 Status OpenAt(std::shared_ptr<Node> base, const std::wstring& path, Access access, Key& out) {
-    if (Status fault = Intercept(memory::Op::Open, JoinPath(base, path))) {
-        return fault;
-    }
-    std::shared_ptr<Node> node = Walk(base, path, false);
-    if (node == nullptr) {
-        return kFileNotFound;
-    }
-    out = NewHandle(node, access);
-    return kSuccess;
+    return Run(memory::Op::Open, JoinPath(base, path), [&]() -> Status {
+        std::shared_ptr<Node> node = Walk(base, path, false);
+        if (node == nullptr) {
+            return kFileNotFound;
+        }
+        out = NewHandle(node, access);
+        return kSuccess;
+    });
 }
 
 Status CreateAt(std::shared_ptr<Node> base, const std::wstring& path, Key& out) {
-    if (Status fault = Intercept(memory::Op::Create, JoinPath(base, path))) {
-        return fault;
-    }
-    std::shared_ptr<Node> node = Walk(base, path, true);
-    if (node == nullptr) {
-        return kInvalidParameter;
-    }
-    out = NewHandle(node, Access::Write);
-    return kSuccess;
+    return Run(memory::Op::Create, JoinPath(base, path), [&]() -> Status {
+        std::shared_ptr<Node> node = Walk(base, path, true);
+        if (node == nullptr) {
+            return kInvalidParameter;
+        }
+        out = NewHandle(node, Access::Write);
+        return kSuccess;
+    });
 }
 
 std::shared_ptr<Node> ParentNode(const Key& parent, Status& status) {
@@ -305,184 +315,176 @@ Status CreateKey(const Key& parent, const std::wstring& path, Key& out) {
 }
 
 Status SetString(const Key& key, const wchar_t* name, const std::wstring& data) {
-    if (Status fault = Intercept(memory::Op::SetValue, HandlePath(key))) {
-        return fault;
-    }
-    Status status = kSuccess;
-    std::shared_ptr<Node> node = Usable(key, Access::Write, status);
-    if (node == nullptr) {
-        return status;
-    }
-    ValueData value{kRegSz, ToUtf16Bytes(data)};
-    value.bytes.push_back(0);
-    value.bytes.push_back(0);
-    StoreValue(*node, NameOrDefault(name), std::move(value));
-    return kSuccess;
+    return Run(memory::Op::SetValue, HandlePath(key), [&]() -> Status {
+        Status status = kSuccess;
+        std::shared_ptr<Node> node = Usable(key, Access::Write, status);
+        if (node == nullptr) {
+            return status;
+        }
+        ValueData value{kRegSz, ToUtf16Bytes(data)};
+        value.bytes.push_back(0);
+        value.bytes.push_back(0);
+        StoreValue(*node, NameOrDefault(name), std::move(value));
+        return kSuccess;
+    });
 }
 
 Status QueryValue(const Key& key, const wchar_t* name, std::size_t maxBytes, ValueData& out) {
-    if (Status fault = Intercept(memory::Op::QueryValue, HandlePath(key))) {
-        return fault;
-    }
-    Status status = kSuccess;
-    std::shared_ptr<Node> node = Usable(key, Access::Read, status);
-    if (node == nullptr) {
-        return status;
-    }
-    const Value* value = FindValue(*node, NameOrDefault(name));
-    if (value == nullptr) {
-        return kFileNotFound;
-    }
-    if (value->data.bytes.size() > maxBytes) {
-        return kMoreData;
-    }
-    out = value->data;
-    return kSuccess;
+    return Run(memory::Op::QueryValue, HandlePath(key), [&]() -> Status {
+        Status status = kSuccess;
+        std::shared_ptr<Node> node = Usable(key, Access::Read, status);
+        if (node == nullptr) {
+            return status;
+        }
+        const Value* value = FindValue(*node, NameOrDefault(name));
+        if (value == nullptr) {
+            return kFileNotFound;
+        }
+        if (value->data.bytes.size() > maxBytes) {
+            return kMoreData;
+        }
+        out = value->data;
+        return kSuccess;
+    });
 }
 
 Status GetValue(const Key& key, const std::wstring& subPath, const wchar_t* name, bool noExpand,
                 std::size_t maxBytes, ValueData& out) {
-    if (Status fault = Intercept(memory::Op::GetValue, HandlePath(key) + L"\\" + subPath)) {
-        return fault;
-    }
-    Status status = kSuccess;
-    std::shared_ptr<Node> base = Usable(key, Access::Read, status);
-    if (base == nullptr) {
-        return status;
-    }
-    std::shared_ptr<Node> node = Walk(base, subPath, false);
-    const Value* value = node == nullptr ? nullptr : FindValue(*node, NameOrDefault(name));
-    if (value == nullptr) {
-        return kFileNotFound;
-    }
-    ValueData result = value->data;
-    if (result.type == kRegExpandSz && !noExpand) {
-        result.type = kRegSz;
-        result.bytes = ToUtf16Bytes(Expand(StringFromBytes(value->data.bytes)));
-        result.bytes.push_back(0);
-        result.bytes.push_back(0);
-    }
-    if (result.bytes.size() > maxBytes) {
-        return kMoreData;
-    }
-    out = std::move(result);
-    return kSuccess;
+    return Run(memory::Op::GetValue, HandlePath(key) + L"\\" + subPath, [&]() -> Status {
+        Status status = kSuccess;
+        std::shared_ptr<Node> base = Usable(key, Access::Read, status);
+        if (base == nullptr) {
+            return status;
+        }
+        std::shared_ptr<Node> node = Walk(base, subPath, false);
+        const Value* value = node == nullptr ? nullptr : FindValue(*node, NameOrDefault(name));
+        if (value == nullptr) {
+            return kFileNotFound;
+        }
+        ValueData result = value->data;
+        if (result.type == kRegExpandSz && !noExpand) {
+            result.type = kRegSz;
+            result.bytes = ToUtf16Bytes(Expand(StringFromBytes(value->data.bytes)));
+            result.bytes.push_back(0);
+            result.bytes.push_back(0);
+        }
+        if (result.bytes.size() > maxBytes) {
+            return kMoreData;
+        }
+        out = std::move(result);
+        return kSuccess;
+    });
 }
 
 Status EnumKey(const Key& key, std::uint32_t index, std::size_t maxNameChars, std::wstring& name) {
-    if (Status fault = Intercept(memory::Op::EnumKey, HandlePath(key))) {
-        return fault;
-    }
-    Status status = kSuccess;
-    std::shared_ptr<Node> node = Usable(key, Access::Read, status);
-    if (node == nullptr) {
-        return status;
-    }
-    if (index >= node->children.size()) {
-        return kNoMoreItems;
-    }
-    auto it = node->children.begin();
-    std::advance(it, index);
-    const std::wstring& childName = it->second->name;
-    if (Utf16Length(childName) > maxNameChars) {
-        return kMoreData;
-    }
-    name = childName;
-    return kSuccess;
+    return Run(memory::Op::EnumKey, HandlePath(key), [&]() -> Status {
+        Status status = kSuccess;
+        std::shared_ptr<Node> node = Usable(key, Access::Read, status);
+        if (node == nullptr) {
+            return status;
+        }
+        if (index >= node->children.size()) {
+            return kNoMoreItems;
+        }
+        auto it = node->children.begin();
+        std::advance(it, index);
+        const std::wstring& childName = it->second->name;
+        if (Utf16Length(childName) > maxNameChars) {
+            return kMoreData;
+        }
+        name = childName;
+        return kSuccess;
+    });
 }
 
 Status EnumValue(const Key& key, std::uint32_t index, std::size_t maxNameChars,
                  std::size_t maxDataBytes, std::wstring& name, ValueData& data) {
-    if (Status fault = Intercept(memory::Op::EnumValue, HandlePath(key))) {
-        return fault;
-    }
-    Status status = kSuccess;
-    std::shared_ptr<Node> node = Usable(key, Access::Read, status);
-    if (node == nullptr) {
-        return status;
-    }
-    if (index >= node->values.size()) {
-        return kNoMoreItems;
-    }
-    const Value& value = node->values[index];
-    if (Utf16Length(value.name) > maxNameChars || value.data.bytes.size() > maxDataBytes) {
-        return kMoreData;
-    }
-    name = value.name;
-    data = value.data;
-    return kSuccess;
+    return Run(memory::Op::EnumValue, HandlePath(key), [&]() -> Status {
+        Status status = kSuccess;
+        std::shared_ptr<Node> node = Usable(key, Access::Read, status);
+        if (node == nullptr) {
+            return status;
+        }
+        if (index >= node->values.size()) {
+            return kNoMoreItems;
+        }
+        const Value& value = node->values[index];
+        if (Utf16Length(value.name) > maxNameChars || value.data.bytes.size() > maxDataBytes) {
+            return kMoreData;
+        }
+        name = value.name;
+        data = value.data;
+        return kSuccess;
+    });
 }
 
 Status QueryInfo(const Key& key, KeyInfo& info) {
-    if (Status fault = Intercept(memory::Op::QueryInfo, HandlePath(key))) {
-        return fault;
-    }
-    Status status = kSuccess;
-    std::shared_ptr<Node> node = Usable(key, Access::Read, status);
-    if (node == nullptr) {
-        return status;
-    }
-    info = KeyInfo{};
-    info.subkeyCount = static_cast<std::uint32_t>(node->children.size());
-    for (const auto& child : node->children) {
-        info.maxSubkeyNameChars = std::max<std::uint32_t>(
-            info.maxSubkeyNameChars, static_cast<std::uint32_t>(Utf16Length(child.second->name)));
-    }
-    info.valueCount = static_cast<std::uint32_t>(node->values.size());
-    for (const Value& value : node->values) {
-        info.maxValueNameChars = std::max<std::uint32_t>(
-            info.maxValueNameChars, static_cast<std::uint32_t>(Utf16Length(value.name)));
-        info.maxValueDataBytes = std::max<std::uint32_t>(
-            info.maxValueDataBytes, static_cast<std::uint32_t>(value.data.bytes.size()));
-    }
-    return kSuccess;
+    return Run(memory::Op::QueryInfo, HandlePath(key), [&]() -> Status {
+        Status status = kSuccess;
+        std::shared_ptr<Node> node = Usable(key, Access::Read, status);
+        if (node == nullptr) {
+            return status;
+        }
+        info = KeyInfo{};
+        info.subkeyCount = static_cast<std::uint32_t>(node->children.size());
+        for (const auto& child : node->children) {
+            info.maxSubkeyNameChars = std::max<std::uint32_t>(
+                info.maxSubkeyNameChars, static_cast<std::uint32_t>(Utf16Length(child.second->name)));
+        }
+        info.valueCount = static_cast<std::uint32_t>(node->values.size());
+        for (const Value& value : node->values) {
+            info.maxValueNameChars = std::max<std::uint32_t>(
+                info.maxValueNameChars, static_cast<std::uint32_t>(Utf16Length(value.name)));
+            info.maxValueDataBytes = std::max<std::uint32_t>(
+                info.maxValueDataBytes, static_cast<std::uint32_t>(value.data.bytes.size()));
+        }
+        return kSuccess;
+    });
 }
 
 Status DeleteTree(RootKey root, const std::wstring& path) {
     std::shared_ptr<Node> base = RootNode(root);
-    if (Status fault = Intercept(memory::Op::DeleteTree, JoinPath(base, path))) {
-        return fault;
-    }
-    std::vector<std::wstring> parts = SplitPath(path);
-    if (parts.empty()) {
-        return kAccessDenied;  // a predefined root cannot be deleted
-    }
-    const std::wstring last = Fold(parts.back());
-    parts.pop_back();
-    std::shared_ptr<Node> parent = base;
-    for (const std::wstring& part : parts) {
-        auto found = parent->children.find(Fold(part));
+    return Run(memory::Op::DeleteTree, JoinPath(base, path), [&]() -> Status {
+        std::vector<std::wstring> parts = SplitPath(path);
+        if (parts.empty()) {
+            return kAccessDenied;  // a predefined root cannot be deleted
+        }
+        const std::wstring last = Fold(parts.back());
+        parts.pop_back();
+        std::shared_ptr<Node> parent = base;
+        for (const std::wstring& part : parts) {
+            auto found = parent->children.find(Fold(part));
+            if (found == parent->children.end()) {
+                return kFileNotFound;
+            }
+            parent = found->second;
+        }
+        auto found = parent->children.find(last);
         if (found == parent->children.end()) {
             return kFileNotFound;
         }
-        parent = found->second;
-    }
-    auto found = parent->children.find(last);
-    if (found == parent->children.end()) {
-        return kFileNotFound;
-    }
-    MarkDeleted(*found->second);
-    parent->children.erase(found);
-    return kSuccess;
+        MarkDeleted(*found->second);
+        parent->children.erase(found);
+        return kSuccess;
+    });
 }
 
 Status DeleteValue(const Key& key, const wchar_t* name) {
-    if (Status fault = Intercept(memory::Op::DeleteValue, HandlePath(key))) {
-        return fault;
-    }
-    Status status = kSuccess;
-    std::shared_ptr<Node> node = Usable(key, Access::Write, status);
-    if (node == nullptr) {
-        return status;
-    }
-    const std::wstring folded = Fold(NameOrDefault(name));
-    for (auto it = node->values.begin(); it != node->values.end(); ++it) {
-        if (Fold(it->name) == folded) {
-            node->values.erase(it);
-            return kSuccess;
+    return Run(memory::Op::DeleteValue, HandlePath(key), [&]() -> Status {
+        Status status = kSuccess;
+        std::shared_ptr<Node> node = Usable(key, Access::Write, status);
+        if (node == nullptr) {
+            return status;
         }
-    }
-    return kFileNotFound;
+        const std::wstring folded = Fold(NameOrDefault(name));
+        for (auto it = node->values.begin(); it != node->values.end(); ++it) {
+            if (Fold(it->name) == folded) {
+                node->values.erase(it);
+                return kSuccess;
+            }
+        }
+        return kFileNotFound;
+    });
 }
 
 namespace memory {
@@ -492,10 +494,20 @@ void Reset() {
     store.currentUser = NewRoot(L"HKEY_CURRENT_USER");
     store.localMachine = NewRoot(L"HKEY_LOCAL_MACHINE");
     store.handles.clear();
+    store.environment.clear();
+    ClearFaultsAndCounters();
+}
+
+void ClearFaultsAndCounters() {
+    Store& store = TheStore();
     store.rules.clear();
     store.operations = 0;
     store.failAtOperation = 0;
-    store.environment.clear();
+    store.log.clear();
+}
+
+const std::vector<OperationRecord>& OperationLog() {
+    return TheStore().log;
 }
 
 void PutKey(RootKey root, const std::wstring& path) {

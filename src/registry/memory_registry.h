@@ -28,9 +28,21 @@ enum class Op {
     DeleteValue,
 };
 
+struct OperationRecord {
+    Op op;
+    std::wstring path;  // as fault rules match it
+    Status status;      // what the operation returned
+};
+
 // Empties the store (both roots exist, holding nothing), closes nothing,
 // forgets every fault and zeroes the counters.
 void Reset();
+
+// Keeps the data; forgets faults, counters and the log.
+void ClearFaultsAndCounters();
+
+// Every operation since the counters were last cleared, in order.
+const std::vector<OperationRecord>& OperationLog();
 
 // Seeding and inspection, bypassing faults and counters. Paths are relative
 // to the root; a null name is the default value.

@@ -28,6 +28,7 @@ struct Machine {
     std::uint64_t operations = 0;
     std::uint64_t failAtOperation = 0;
     int notifications = 0;
+    std::vector<test_platform::FileOperationRecord> log;
 };
 
 Machine& TheMachine() {
@@ -52,6 +53,11 @@ bool Fails(test_platform::FileOp op, const std::wstring& path) {
         }
     }
     return false;
+}
+
+bool Logged(test_platform::FileOp op, const std::wstring& path, bool succeeded) {
+    TheMachine().log.push_back(test_platform::FileOperationRecord{op, path, succeeded});
+    return succeeded;
 }
 
 OpenFile* Lookup(const platform::File& file) {
@@ -88,7 +94,7 @@ void File::Discard() {
 
 bool CreateFileForWriting(const std::wstring& path, File& out) {
     if (Fails(test_platform::FileOp::Create, path)) {
-        return false;
+        return Logged(test_platform::FileOp::Create, path, false);
     }
     Machine& machine = TheMachine();
     machine.files[path].clear();
@@ -96,18 +102,21 @@ bool CreateFileForWriting(const std::wstring& path, File& out) {
     machine.nextFile += 4;
     machine.openFiles[handle] = OpenFile{path};
     out = File(handle);
-    return true;
+    return Logged(test_platform::FileOp::Create, path, true);
 }
 
 bool WriteToFile(File& file, const void* bytes, std::size_t count) {
     OpenFile* open = Lookup(file);
-    if (open == nullptr || Fails(test_platform::FileOp::Write, open->path)) {
+    if (open == nullptr) {
         return false;
+    }
+    if (Fails(test_platform::FileOp::Write, open->path)) {
+        return Logged(test_platform::FileOp::Write, open->path, false);
     }
     const auto* data = static_cast<const std::uint8_t*>(bytes);
     std::vector<std::uint8_t>& contents = TheMachine().files[open->path];
     contents.insert(contents.end(), data, data + count);
-    return true;
+    return Logged(test_platform::FileOp::Write, open->path, true);
 }
 
 bool CloseFile(File& file) {
@@ -115,28 +124,28 @@ bool CloseFile(File& file) {
     if (open == nullptr) {
         return false;
     }
-    const bool failed = Fails(test_platform::FileOp::Close, open->path);
+    const std::wstring path = open->path;
+    const bool failed = Fails(test_platform::FileOp::Close, path);
     TheMachine().openFiles.erase(file.Release());
-    return !failed;
+    return Logged(test_platform::FileOp::Close, path, !failed);
 }
 
 bool ReplaceFile(const std::wstring& from, const std::wstring& to) {
     Machine& machine = TheMachine();
     auto source = machine.files.find(from);
     if (Fails(test_platform::FileOp::Replace, to) || source == machine.files.end()) {
-        return false;
+        return Logged(test_platform::FileOp::Replace, to, false);
     }
     std::vector<std::uint8_t> contents = std::move(source->second);
     machine.files.erase(source);
     machine.files[to] = std::move(contents);
-    return true;
+    return Logged(test_platform::FileOp::Replace, to, true);
 }
 
 bool RemoveFile(const std::wstring& path) {
-    if (Fails(test_platform::FileOp::Remove, path)) {
-        return false;
-    }
-    return TheMachine().files.erase(path) != 0;
+    const bool removed = !Fails(test_platform::FileOp::Remove, path) &&
+                         TheMachine().files.erase(path) != 0;
+    return Logged(test_platform::FileOp::Remove, path, removed);
 }
 
 void NotifyAssociationsChanged() {
@@ -197,6 +206,22 @@ void FailFileOperationNumber(std::uint64_t n) {
 
 std::uint64_t FileOperationCount() {
     return TheMachine().operations;
+}
+
+const std::vector<FileOperationRecord>& FileOperationLog() {
+    return TheMachine().log;
+}
+
+void ClearFileFaultsAndCounters() {
+    Machine& machine = TheMachine();
+    machine.rules.clear();
+    machine.operations = 0;
+    machine.failAtOperation = 0;
+    machine.log.clear();
+}
+
+void ClearOutput() {
+    TheMachine().output.clear();
 }
 
 int NotificationCount() {

@@ -36,6 +36,17 @@ void FailFileOperation(FileOp op, const std::wstring& pathPart, unsigned occurre
 void FailFileOperationNumber(std::uint64_t n);
 std::uint64_t FileOperationCount();
 
+struct FileOperationRecord {
+    FileOp op;
+    std::wstring path;
+    bool succeeded;
+};
+// Every file operation since the counters were last cleared, in order.
+const std::vector<FileOperationRecord>& FileOperationLog();
+// Keeps the files; forgets file faults, counters and the log.
+void ClearFileFaultsAndCounters();
+void ClearOutput();
+
 int NotificationCount();
 
 }  // namespace test_platform
