@@ -72,6 +72,13 @@ const wchar_t* ClientNameProblem(const std::wstring& clientName) {
     if (clientName.find_first_of(L"\\/") != std::wstring::npos) {
         return L"The browser name must not contain \\ or /.\n";
     }
+    // A line break or other control character would split the listing's
+    // lines and cannot be written to a backup file.
+    for (wchar_t ch : clientName) {
+        if (static_cast<std::uint32_t>(ch) < 0x20 || ch == 0x7F) {
+            return L"The browser name must not contain control characters.\n";
+        }
+    }
     if (registry::Utf16Length(clientName) > kMaxClientNameChars) {
         return L"The browser name must not be longer than 191 characters.\n";
     }

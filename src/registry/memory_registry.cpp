@@ -114,6 +114,9 @@ Status Intercept(memory::Op op, const std::wstring& fullPath) {
     if (store.failAtOperation != 0 && store.operations == store.failAtOperation) {
         return store.failAtStatus;
     }
+    if (store.rules.empty()) {
+        return kSuccess;
+    }
     const std::wstring folded = Fold(fullPath);
     for (FaultRule& rule : store.rules) {
         if (rule.op != op || folded.find(rule.pathPart) == std::wstring::npos) {
@@ -563,17 +566,35 @@ std::optional<std::wstring> StoredString(RootKey root, const std::wstring& path,
 
 namespace {
 
-void DumpNode(const Node& node, std::wostringstream& out) {
-    out << L"[" << node.fullPath << L"]\n";
+// Names with control characters shown as <XX>, so the dump stays one line
+// per key or value.
+std::wstring Shown(const std::wstring& name) {
+    std::wstring out;
+    for (wchar_t ch : name) {
+        if (static_cast<std::uint32_t>(ch) < 0x20) {
+            const wchar_t* digits = L"0123456789ABCDEF";
+            out += L'<';
+            out += digits[(ch >> 4) & 0xF];
+            out += digits[ch & 0xF];
+            out += L'>';
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+void DumpNode(const Node& node, const std::wstring& shownPath, std::wostringstream& out) {
+    out << L"[" << Shown(shownPath) << L"]\n";
     for (const Value& value : node.values) {
-        out << L"  \"" << value.name << L"\" type " << value.data.type << L" bytes";
+        out << L"  \"" << Shown(value.name) << L"\" type " << value.data.type << L" bytes";
         for (std::uint8_t byte : value.data.bytes) {
             out << L' ' << static_cast<unsigned>(byte);
         }
         out << L"\n";
     }
     for (const auto& child : node.children) {
-        DumpNode(*child.second, out);
+        DumpNode(*child.second, shownPath + L"\\" + child.second->name, out);
     }
 }
 
@@ -581,8 +602,8 @@ void DumpNode(const Node& node, std::wostringstream& out) {
 
 std::wstring Dump() {
     std::wostringstream out;
-    DumpNode(*TheStore().localMachine, out);
-    DumpNode(*TheStore().currentUser, out);
+    DumpNode(*TheStore().localMachine, TheStore().localMachine->fullPath, out);
+    DumpNode(*TheStore().currentUser, TheStore().currentUser->fullPath, out);
     return out.str();
 }
 
@@ -592,7 +613,7 @@ std::wstring DumpTree(RootKey root, const std::wstring& path) {
         return std::wstring();
     }
     std::wostringstream out;
-    DumpNode(*node, out);
+    DumpNode(*node, L".", out);
     return out.str();
 }
 

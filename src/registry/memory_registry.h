@@ -61,7 +61,8 @@ std::optional<std::wstring> StoredString(RootKey root, const std::wstring& path,
 // Every key and value of the store in a canonical text form: two stores hold
 // the same data exactly when their dumps are equal.
 std::wstring Dump();
-// The same for one root's subtree at path ("" for the whole root).
+// The same for one root's subtree at path ("" for the whole root), with key
+// paths relative to it ("." is the key itself), or "" when it is missing.
 std::wstring DumpTree(RootKey root, const std::wstring& path);
 
 // Variables that GetValue expands in REG_EXPAND_SZ data (%NAME%).

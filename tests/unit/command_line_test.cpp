@@ -67,6 +67,10 @@ TEST_F(CommandLineTest, UnsafeNamesAreRefusedBeforeAnyChange) {
         {"backslash", {L"HKCU", L"a\\b", L"a.exe"}, L"The browser name must not contain \\ or /.\n"},
         {"slash-delete", {L"delete", L"HKLM", L"..//x"},
          L"The browser name must not contain \\ or /.\n"},
+        {"line-break", {L"HKCU", L"a\r\nb", L"a.exe"},
+         L"The browser name must not contain control characters.\n"},
+        {"tab-delete", {L"delete", L"HKCU", L"a\tb"},
+         L"The browser name must not contain control characters.\n"},
         {"too-long", {L"HKLM", longest + L"n", L"a.exe"},
          L"The browser name must not be longer than 191 characters.\n"},
     };
