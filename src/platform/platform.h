@@ -61,7 +61,7 @@ bool WriteToFile(File& file, const void* bytes, std::size_t count);
 // Flushes and closes; false when the data may not have reached the file.
 bool CloseFile(File& file);
 // Moves from over to, replacing to, in one step.
-bool ReplaceFile(const std::wstring& from, const std::wstring& to);
+bool MoveFileOver(const std::wstring& from, const std::wstring& to);
 bool RemoveFile(const std::wstring& path);
 
 // Tells the shell that file and protocol associations changed.

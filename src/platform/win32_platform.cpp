@@ -131,7 +131,7 @@ bool CloseFile(File& file) {
     return flushed && closed;
 }
 
-bool ReplaceFile(const std::wstring& from, const std::wstring& to) {
+bool MoveFileOver(const std::wstring& from, const std::wstring& to) {
     return MoveFileExW(from.c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }

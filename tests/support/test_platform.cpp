@@ -130,16 +130,16 @@ bool CloseFile(File& file) {
     return Logged(test_platform::FileOp::Close, path, !failed);
 }
 
-bool ReplaceFile(const std::wstring& from, const std::wstring& to) {
+bool MoveFileOver(const std::wstring& from, const std::wstring& to) {
     Machine& machine = TheMachine();
     auto source = machine.files.find(from);
-    if (Fails(test_platform::FileOp::Replace, to) || source == machine.files.end()) {
-        return Logged(test_platform::FileOp::Replace, to, false);
+    if (Fails(test_platform::FileOp::Move, to) || source == machine.files.end()) {
+        return Logged(test_platform::FileOp::Move, to, false);
     }
     std::vector<std::uint8_t> contents = std::move(source->second);
     machine.files.erase(source);
     machine.files[to] = std::move(contents);
-    return Logged(test_platform::FileOp::Replace, to, true);
+    return Logged(test_platform::FileOp::Move, to, true);
 }
 
 bool RemoveFile(const std::wstring& path) {

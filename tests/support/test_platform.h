@@ -10,7 +10,7 @@
 
 namespace test_platform {
 
-enum class FileOp { Create, Write, Close, Replace, Remove };
+enum class FileOp { Create, Write, Close, Move, Remove };
 
 // Back to a fresh machine: administrator, executable in C:\Tools, no files,
 // no output, no faults.

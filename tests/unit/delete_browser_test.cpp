@@ -1,0 +1,235 @@
+// Removal and its backup file: the bytes written, the encodings, and what is
+// left untouched when the backup cannot be written.
+#include <functional>
+
+#include "support/run_command.h"
+
+namespace {
+
+using registry::memory::PutString;
+using registry::memory::PutValue;
+
+const std::wstring kClient = L"SOFTWARE\\Clients\\StartMenuInternet\\Foo";
+const std::wstring kBackup = L"C:\\Tools\\Foo.reg";
+
+std::vector<std::uint8_t> Ascii(const std::string& text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+std::vector<std::uint8_t> Unicode(const std::wstring& text) {
+    std::vector<std::uint8_t> bytes = {0xFF, 0xFE};
+    std::vector<std::uint8_t> body = registry::ToUtf16Bytes(text);
+    bytes.insert(bytes.end(), body.begin(), body.end());
+    return bytes;
+}
+
+std::string Shown(const std::optional<std::vector<std::uint8_t>>& bytes) {
+    if (!bytes) {
+        return "(no file)";
+    }
+    std::string text;
+    for (std::uint8_t b : *bytes) {
+        text += (b >= 0x20 && b < 0x7F) || b == '\n' ? static_cast<char>(b) : '.';
+    }
+    return text;
+}
+
+class DeleteBrowserTest : public CommandTest {};
+
+TEST_F(DeleteBrowserTest, APlainRegistrationBacksUpAsThe8BitFileByteForByte) {
+    RunCommand({L"HKCU", L"Foo", L"C:\\Apps\\Foo\\foo.exe"});
+    const int notified = test_platform::NotificationCount();
+    CommandResult result = RunCommand({L"delete", L"hkcu", L"Foo"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output,
+              L"Successfully exported registry keys to C:\\Tools\\Foo.reg\n"
+              L"Successfully deleted browser registry key: SOFTWARE\\Clients\\StartMenuInternet\\Foo\n"
+              L"Successfully deleted browser from RegisteredApplications: Foo\n");
+    const std::string k = "[HKEY_CURRENT_USER\\SOFTWARE\\Clients\\StartMenuInternet\\Foo";
+    const std::string expected =
+        "Windows Registry Editor Version 5.00\r\n\r\n" +
+        k + "]\r\n@=\"Foo\"\r\n\r\n" +
+        k + "\\Capabilities]\r\n\"ApplicationName\"=\"Foo\"\r\n\r\n" +
+        k + "\\Capabilities]\r\n\"ApplicationIcon\"=\"C:\\\\Apps\\\\Foo\\\\foo.exe\"\r\n\r\n" +
+        k + "\\Capabilities]\r\n\"ApplicationDescription\"=\"Foo\"\r\n\r\n" +
+        k + "\\Capabilities\\FileAssociations]\r\n\".htm\"=\"FooURL\"\r\n\r\n" +
+        k + "\\Capabilities\\FileAssociations]\r\n\".html\"=\"FooURL\"\r\n\r\n" +
+        k + "\\Capabilities\\URLAssociations]\r\n\"http\"=\"FooURL\"\r\n\r\n" +
+        k + "\\Capabilities\\URLAssociations]\r\n\"https\"=\"FooURL\"\r\n\r\n" +
+        k + "\\shell\\open\\command]\r\n@=\"C:\\\\Apps\\\\Foo\\\\foo.exe\"\r\n\r\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\RegisteredApplications]\r\n"
+        "\"Foo\"=\"Software\\\\Clients\\\\StartMenuInternet\\\\Foo\\\\Capabilities\"\r\n\r\n";
+    EXPECT_EQ(Shown(test_platform::FileContents(kBackup)), Shown(Ascii(expected)));
+    EXPECT_EQ(test_platform::FileContents(kBackup), Ascii(expected));
+    EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser, kClient));
+    EXPECT_TRUE(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\FooURL\\shell\\open\\command"));
+    EXPECT_EQ(test_platform::NotificationCount(), notified + 1);
+    EXPECT_EQ(test_platform::FilePaths(), std::vector<std::wstring>{kBackup});
+}
+
+TEST_F(DeleteBrowserTest, EveryTypeIsWrittenAsTheRegistryEditorWritesIt) {
+    const std::vector<std::uint8_t> odd = {'a', 0, 'b'};
+    const struct {
+        const char* id;
+        const wchar_t* name;
+        std::uint32_t type;
+        std::vector<std::uint8_t> bytes;
+        std::wstring line;  // after the section line
+        bool unicode;
+    } cases[] = {
+        {"string-escaped", L"a\"b\\c", registry::kRegSz, {}, L"", false},  // seeded below
+        {"dword", L"n", registry::kRegDword, {0xff, 0, 0, 0}, L"\"n\"=dword:000000ff", false},
+        {"dword-default", nullptr, registry::kRegDword, {1, 2, 3, 4}, L"\"\"=dword:04030201", false},
+        {"short-dword", L"d", registry::kRegDword, {1, 2}, L"\"d\"=hex(4):01,02", false},
+        {"qword", L"q", registry::kRegQword, {1, 2, 3, 4, 5, 6, 7, 8},
+         L"\"q\"=hex(b):01,02,03,04,05,06,07,08", false},
+        {"binary-empty", L"b", registry::kRegBinary, {}, L"\"b\"=hex:", false},
+        {"odd-type", L"t", 0x2a, {0xab}, L"\"t\"=hex(2a):ab", false},
+        {"none", L"z", registry::kRegNone, {0}, L"\"z\"=hex(0):00", false},
+        {"expand-unexpanded", L"e", registry::kRegExpandSz, {'%', 0, 'P', 0, '%', 0, 0, 0},
+         L"\"e\"=hex(2):25,00,50,00,25,00,00,00", true},
+        {"multi", L"m", registry::kRegMultiSz, {'a', 0, 0, 0, 0, 0}, L"\"m\"=hex(7):61,00,00,00,00,00", true},
+        {"no-terminator", L"s", registry::kRegSz, {'h', 0, 'i', 0}, L"\"s\"=hex(1):68,00,69,00", true},
+        {"odd-bytes", L"s", registry::kRegSz, odd, L"\"s\"=hex(1):61,00,62", true},
+        {"embedded-nul", L"s", registry::kRegSz, {'a', 0, 0, 0, 'b', 0, 0, 0},
+         L"\"s\"=hex(1):61,00,00,00,62,00,00,00", true},
+        {"line-break", L"s", registry::kRegSz, {'a', 0, '\n', 0, 0, 0}, L"\"s\"=hex(1):61,00,0a,00,00,00", true},
+        {"non-ascii", L"\u00e9", registry::kRegSz, {0x65, 0x65, 0, 0}, L"\"\u00e9\"=\"\u6565\"", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        std::wstring line = c.line;
+        if (std::string(c.id) == "string-escaped") {
+            PutString(RootKey::CurrentUser, kClient, c.name, L"C:\\Apps\\Foo \"x\"");
+            line = L"\"a\\\"b\\\\c\"=\"C:\\\\Apps\\\\Foo \\\"x\\\"\"";
+        } else {
+            PutValue(RootKey::CurrentUser, kClient, c.name, c.type, c.bytes);
+        }
+        EXPECT_EQ(RunCommand({L"delete", L"HKCU", L"Foo"}).status, 2);  // no RegisteredApplications value
+        const std::wstring text = L"Windows Registry Editor Version 5.00\r\n\r\n"
+                                  L"[HKEY_CURRENT_USER\\SOFTWARE\\Clients\\StartMenuInternet\\Foo]\r\n" +
+                                  line + L"\r\n\r\n";
+        std::vector<std::uint8_t> expected = Unicode(text);
+        if (!c.unicode) {
+            expected = Ascii(std::string(text.begin(), text.end()));
+        }
+        EXPECT_EQ(Shown(test_platform::FileContents(kBackup)), Shown(expected));
+        EXPECT_EQ(test_platform::FileContents(kBackup), expected);
+    }
+}
+
+TEST_F(DeleteBrowserTest, HexDataWrapsAsTheRegistryEditorWrapsIt) {
+    PutValue(RootKey::CurrentUser, kClient, L"Binary", registry::kRegBinary,
+             std::vector<std::uint8_t>(50, 0xab));
+    RunCommand({L"delete", L"HKCU", L"Foo"});
+    // "Binary"=hex: is 13 characters; a line is broken once it reaches 77.
+    const std::string first = "\"Binary\"=hex:" + [] {
+        std::string s;
+        for (int i = 0; i < 22; ++i) s += "ab,";
+        return s;
+    }() + "\\\r\n";
+    std::string second = "  ";
+    for (int i = 0; i < 25; ++i) second += "ab,";
+    second += "\\\r\n";
+    const std::string third = "  ab,ab,ab\r\n\r\n";
+    const std::string expected = "Windows Registry Editor Version 5.00\r\n\r\n"
+                                 "[HKEY_CURRENT_USER\\SOFTWARE\\Clients\\StartMenuInternet\\Foo]\r\n" +
+                                 first + second + third;
+    EXPECT_EQ(test_platform::FileContents(kBackup), Ascii(expected)) << Shown(Ascii(expected));
+    EXPECT_LE(first.size() - 2, 80u);
+    EXPECT_LE(second.size() - 2, 80u);
+}
+
+TEST_F(DeleteBrowserTest, ABackupThatCannotBeWrittenWholeDeletesNothing) {
+    const struct {
+        const char* id;
+        std::function<void()> fault;
+        const wchar_t* line;
+    } cases[] = {
+        {"create", [] { test_platform::FailFileOperation(test_platform::FileOp::Create, L""); },
+         L"Failed to create export file: C:\\Tools\\Foo.reg\n"},
+        {"write", [] { test_platform::FailFileOperation(test_platform::FileOp::Write, L""); },
+         L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"close", [] { test_platform::FailFileOperation(test_platform::FileOp::Close, L""); },
+         L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"move", [] { test_platform::FailFileOperation(test_platform::FileOp::Move, L""); },
+         L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"read-value", [] {
+             registry::memory::FailOperation(registry::memory::Op::EnumValue, L"\\URLAssociations");
+         }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"open-subkey", [] {
+             registry::memory::FailOperation(registry::memory::Op::Open, L"\\shell\\open");
+         }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"open-applications", [] {
+             registry::memory::FailOperation(registry::memory::Op::Open, L"RegisteredApplications");
+         }, L"Failed to open RegisteredApplications key.\nFailed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"line-break-in-name", [] {
+             PutString(RootKey::CurrentUser, kClient + L"\\Capabilities", L"two\nlines", L"x");
+         }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+        test_platform::PutFile(kBackup, {'o', 'l', 'd'});
+        c.fault();
+        const std::wstring before = registry::memory::Dump();
+        CommandResult result = RunCommand({L"delete", L"HKCU", L"Foo"});
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.output, c.line);
+        EXPECT_EQ(registry::memory::Dump(), before);
+        EXPECT_EQ(test_platform::FileContents(kBackup), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+        EXPECT_EQ(test_platform::FilePaths(), std::vector<std::wstring>{kBackup});
+    }
+}
+
+TEST_F(DeleteBrowserTest, ASecondRemovalKeepsTheFirstBackup) {
+    RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+    RunCommand({L"delete", L"HKCU", L"Foo"});
+    const auto first = test_platform::FileContents(kBackup);
+    CommandResult result = RunCommand({L"delete", L"HKCU", L"Foo"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.output,
+              L"Nothing to export for Foo.\n"
+              L"Failed to delete browser registry key: SOFTWARE\\Clients\\StartMenuInternet\\Foo\n"
+              L"Failed to delete browser from RegisteredApplications: Foo\n");
+    EXPECT_EQ(test_platform::FileContents(kBackup), first);
+
+    registry::memory::Reset();  // and without RegisteredApplications at all
+    result = RunCommand({L"delete", L"HKCU", L"Foo"});
+    EXPECT_EQ(result.output,
+              L"Failed to open RegisteredApplications key.\n"
+              L"Nothing to export for Foo.\n"
+              L"Failed to delete browser registry key: SOFTWARE\\Clients\\StartMenuInternet\\Foo\n"
+              L"Failed to open RegisteredApplications key.\n");
+    EXPECT_EQ(test_platform::FileContents(kBackup), first);
+}
+
+TEST_F(DeleteBrowserTest, NoBackupAndOverlongPaths) {
+    RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+    CommandResult result = RunCommand({L"delete", L"HKCU", L"Foo", L"-nobackup"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output,
+              L"Successfully deleted browser registry key: SOFTWARE\\Clients\\StartMenuInternet\\Foo\n"
+              L"Successfully deleted browser from RegisteredApplications: Foo\n");
+    EXPECT_TRUE(test_platform::FilePaths().empty());
+
+    // -NOBACKUP is not the switch: a backup is made.
+    RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+    EXPECT_EQ(RunCommand({L"delete", L"HKCU", L"Foo", L"-NOBACKUP"}).status, 0);
+    EXPECT_TRUE(test_platform::FileContents(kBackup).has_value());
+
+    // C:\ + 250 characters + \Foo.reg.tmp is 262 characters: refused before any change.
+    SetUp();
+    RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+    const std::wstring directory = L"C:\\" + std::wstring(250, L'd');
+    test_platform::SetExecutableDirectory(directory);
+    const std::wstring before = registry::memory::Dump();
+    result = RunCommand({L"delete", L"HKCU", L"Foo"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.output, L"The backup path is too long: " + directory + L"\\Foo.reg\n");
+    EXPECT_EQ(registry::memory::Dump(), before);
+}
+
+}  // namespace
