@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test: the unit tests natively (plain and with AddressSanitizer and
 # UndefinedBehaviorSanitizer), the Windows build's unit, resource and
-# end-to-end tests under Wine,. Installs what is missing first. Exits nonzero when any test fails.
+# end-to-end tests under Wine, and the unit tests under clang with each fuzzer
+# for a bounded time. Installs what is missing first. Exits nonzero when any
+# test fails.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 scripts/install-deps.sh || exit 1
@@ -37,6 +39,9 @@ run_suite() {  # preset
 run_suite host
 run_suite host-asan
 run_suite mingw-i686
+if command -v clang++ >/dev/null; then
+    run_suite fuzz  # the unit tests under clang, and each fuzzer for a minute
+fi
 
 echo
 echo "$passed passed, $failed failed"
