@@ -167,69 +167,69 @@ void WriteRegValueToFile(ExportFile& file, RootKey root, const std::wstring& pat
             type == registry::kRegMultiSz) {
             file.needsUnicode = true;
         }
-        AppendHex(line, line.size(), type, value.bytes);
+        AppendHex(line, registry::Utf16Length(line), type, value.bytes);
     }
     AppendLine(file, line);
     AppendLine(file, L"");
 }
 
-// Reads value index of key into name and data, growing the buffers when the
-// value is larger than the key reported. False when it cannot be read.
-Status ReadValueAt(const Key& key, std::uint32_t index, registry::KeyInfo& sizes,
-                   std::wstring& name, ValueData& data) {
-    for (;;) {
-        const Status status = registry::EnumValue(key, index, sizes.maxValueNameChars,
-                                                  sizes.maxValueDataBytes, name, data);
-        if (status != registry::kMoreData || sizes.maxValueDataBytes >= (1u << 30)) {
-            return status;
-        }
-        // The value grew since the key was asked; ask again, or double.
-        registry::KeyInfo now;
-        const bool asked = registry::QueryInfo(key, now) == kSuccess;
-        sizes.maxValueNameChars = std::max<std::uint32_t>(
-            asked ? now.maxValueNameChars : 0, sizes.maxValueNameChars * 2 + 1);
-        sizes.maxValueDataBytes = std::max<std::uint32_t>(
-            asked ? now.maxValueDataBytes : 0, sizes.maxValueDataBytes * 2 + 2);
-    }
+// How often a value that keeps outgrowing its buffer is read again.
+constexpr int kReadAttempts = 8;
+
+// Larger buffer sizes after a read found a value larger than sizes: what the
+// key reports now, and at least twice as much as before.
+void GrowSizes(const Key& key, registry::KeyInfo& sizes) {
+    registry::KeyInfo now;
+    const bool asked = registry::QueryInfo(key, now) == kSuccess;
+    sizes.maxValueNameChars = std::max<std::uint32_t>(asked ? now.maxValueNameChars : 0,
+                                                      sizes.maxValueNameChars * 2 + 1);
+    sizes.maxValueDataBytes = std::max<std::uint32_t>(asked ? now.maxValueDataBytes : 0,
+                                                      sizes.maxValueDataBytes * 2 + 2);
 }
 
-// Writes the values of key, then of every key beneath it, depth first.
-// Anything that exists but cannot be read fails the export: a backup that
-// silently left it out would lose it.
-void ExportRegistryKeyRecursively(ExportFile& file, RootKey root, const Key& key,
-                                  const std::wstring& path) {
-    registry::KeyInfo info;
-    if (registry::QueryInfo(key, info) != kSuccess) {
-        file.failed = true;
-        return;
+// Reads value index of key into name and data, growing the buffers when the
+// value is larger than the key reported (it may have grown since).
+Status ReadValueAt(const Key& key, std::uint32_t index, registry::KeyInfo& sizes,
+                   std::wstring& name, ValueData& data) {
+    Status status = kSuccess;
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+        status = registry::EnumValue(key, index, sizes.maxValueNameChars, sizes.maxValueDataBytes,
+                                     name, data);
+        if (status != registry::kMoreData) {
+            return status;
+        }
+        GrowSizes(key, sizes);
     }
+    return status;
+}
+
+// Writes every value of key. A value that cannot be read fails the export,
+// and so does one that went missing: the values after it have moved up, so
+// one of them would be left out.
+void ExportValues(ExportFile& file, RootKey root, const Key& key, const std::wstring& path,
+                  registry::KeyInfo& info) {
     for (std::uint32_t index = 0; index < info.valueCount && !file.failed; ++index) {
         std::wstring name;
         ValueData data;
-        const Status status = ReadValueAt(key, index, info, name, data);
-        if (status == registry::kNoMoreItems) {
-            break;
-        }
-        if (status != kSuccess) {
+        if (ReadValueAt(key, index, info, name, data) != kSuccess) {
             file.failed = true;
             return;
         }
         WriteRegValueToFile(file, root, path, name, data);
     }
-    if (info.valueCount == 0 && info.subkeyCount == 0) {
-        // An empty key has no value to carry its section line; give it its own.
-        WriteSectionLine(file, root, path);
-        AppendLine(file, L"");
-    }
-    for (std::uint32_t index = 0; index < info.subkeyCount && !file.failed; ++index) {
+}
+
+void ExportRegistryKeyRecursively(ExportFile& file, RootKey root, const Key& key,
+                                  const std::wstring& path);
+
+// Writes every subkey of key with everything beneath it, depth first.
+void ExportSubkeys(ExportFile& file, RootKey root, const Key& key, const std::wstring& path,
+                   std::uint32_t subkeyCount) {
+    for (std::uint32_t index = 0; index < subkeyCount && !file.failed; ++index) {
         std::wstring name;
-        const Status status = registry::EnumKey(key, index, registry::kMaxKeyNameChars, name);
-        if (status == registry::kNoMoreItems) {
-            break;
-        }
         std::wstring childPath;
         Key child;
-        if (status != kSuccess ||
+        if (registry::EnumKey(key, index, registry::kMaxKeyNameChars, name) != kSuccess ||
             !FormatBounded(childPath, kChildPathCapacity, L"%ls\\%ls", path.c_str(), name.c_str()) ||
             registry::OpenKey(key, name, Access::Read, child) != kSuccess) {
             file.failed = true;
@@ -237,6 +237,42 @@ void ExportRegistryKeyRecursively(ExportFile& file, RootKey root, const Key& key
         }
         ExportRegistryKeyRecursively(file, root, child, childPath);
     }
+}
+
+// Writes the values of key, then of every key beneath it. Anything that
+// exists but cannot be read fails the export: a backup that silently left it
+// out would lose it.
+void ExportRegistryKeyRecursively(ExportFile& file, RootKey root, const Key& key,
+                                  const std::wstring& path) {
+    registry::KeyInfo info;
+    if (registry::QueryInfo(key, info) != kSuccess) {
+        file.failed = true;
+        return;
+    }
+    ExportValues(file, root, key, path, info);
+    if (info.valueCount == 0 && info.subkeyCount == 0) {
+        // An empty key has no value to carry its section line; give it its own.
+        WriteSectionLine(file, root, path);
+        AppendLine(file, L"");
+    }
+    ExportSubkeys(file, root, key, path, info.subkeyCount);
+}
+
+// The value named name of key, read whole however large it is.
+Status QueryWholeValue(const Key& key, const std::wstring& name, ValueData& value) {
+    registry::KeyInfo sizes;
+    Status status = registry::QueryInfo(key, sizes);
+    if (status != kSuccess) {
+        return status;
+    }
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+        status = registry::QueryValue(key, name.c_str(), sizes.maxValueDataBytes, value);
+        if (status != registry::kMoreData) {
+            return status;
+        }
+        GrowSizes(key, sizes);
+    }
+    return status;
 }
 
 // The RegisteredApplications value named clientName, if there is one.
@@ -249,14 +285,8 @@ void ExportRegisteredApplication(ExportFile& file, RootKey root, const std::wstr
         file.failed = file.failed || opened != registry::kFileNotFound;
         return;
     }
-    registry::KeyInfo info;
-    if (registry::QueryInfo(applications, info) != kSuccess) {
-        file.failed = true;
-        return;
-    }
     ValueData value;
-    const Status read = registry::QueryValue(applications, clientName.c_str(),
-                                             info.maxValueDataBytes, value);
+    const Status read = QueryWholeValue(applications, clientName, value);
     if (read == kSuccess) {
         WriteRegValueToFile(file, root, kRegisteredApplicationsPath, clientName, value);
     } else if (read != registry::kFileNotFound) {

@@ -94,6 +94,8 @@ TEST_F(DeleteBrowserTest, EveryTypeIsWrittenAsTheRegistryEditorWritesIt) {
         {"embedded-nul", L"s", registry::kRegSz, {'a', 0, 0, 0, 'b', 0, 0, 0},
          L"\"s\"=hex(1):61,00,00,00,62,00,00,00", true},
         {"line-break", L"s", registry::kRegSz, {'a', 0, '\n', 0, 0, 0}, L"\"s\"=hex(1):61,00,0a,00,00,00", true},
+        {"tab", L"s", registry::kRegSz, {'\t', 0, 0, 0}, L"\"s\"=hex(1):09,00,00,00", true},
+        {"empty-string", L"s", registry::kRegSz, {}, L"\"s\"=hex(1):", true},
         {"non-ascii", L"\u00e9", registry::kRegSz, {0x65, 0x65, 0, 0}, L"\"\u00e9\"=\"\u6565\"", true},
     };
     for (const auto& c : cases) {
@@ -141,6 +143,100 @@ TEST_F(DeleteBrowserTest, HexDataWrapsAsTheRegistryEditorWrapsIt) {
     EXPECT_LE(second.size() - 2, 80u);
 }
 
+TEST_F(DeleteBrowserTest, EveryKeyIsWrittenSoThatImportRecreatesIt) {
+    const std::wstring section = L"[HKEY_CURRENT_USER\\SOFTWARE\\Clients\\StartMenuInternet\\Foo";
+    const struct {
+        const char* id;
+        std::vector<std::wstring> keys;  // below the client key, seeded empty
+        std::wstring entries;            // after the first two lines
+        bool unicode;
+    } cases[] = {
+        {"empty-client", {}, section + L"]\r\n\r\n", false},
+        // Only the empty leaf gets a line; importing it recreates its parents.
+        {"empty-leaf", {L"a\\b"}, section + L"\\a\\b]\r\n\r\n", false},
+        {"two-leaves", {L"a\\b", L"a\\c"}, section + L"\\a\\b]\r\n\r\n" + section + L"\\a\\c]\r\n\r\n", false},
+        {"non-ascii-key", {L"\u00e9t\u00e9"}, section + L"\\\u00e9t\u00e9]\r\n\r\n", true},
+        {"control-in-key", {L"a\tb"}, section + L"\\a\tb]\r\n\r\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        registry::memory::PutKey(RootKey::CurrentUser, kClient);
+        for (const std::wstring& key : c.keys) {
+            registry::memory::PutKey(RootKey::CurrentUser, kClient + L"\\" + key);
+        }
+        EXPECT_EQ(RunCommand({L"delete", L"HKCU", L"Foo"}).status, 2);  // no RegisteredApplications value
+        const std::wstring text = L"Windows Registry Editor Version 5.00\r\n\r\n" + c.entries;
+        const std::vector<std::uint8_t> expected =
+            c.unicode ? Unicode(text) : Ascii(std::string(text.begin(), text.end()));
+        EXPECT_EQ(Shown(test_platform::FileContents(kBackup)), Shown(expected));
+        EXPECT_EQ(test_platform::FileContents(kBackup), expected);
+        EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser, kClient));
+    }
+}
+
+TEST_F(DeleteBrowserTest, ValuesAreReadOnceEachFromTheOpenKeysAndWhateverTheirSize) {
+    RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+    PutValue(RootKey::CurrentUser, kClient + L"\\Capabilities", L"Large", registry::kRegBinary,
+             std::vector<std::uint8_t>(70000, 0x5a));
+    const std::wstring before = registry::memory::Dump();
+    RunCommand({L"delete", L"HKCU", L"Foo"});
+    const auto plain = test_platform::FileContents(kBackup);
+    ASSERT_TRUE(plain.has_value());
+    const std::string text(plain->begin(), plain->end());
+    std::size_t bytesWritten = 0;
+    for (std::size_t at = text.find("5a"); at != std::string::npos; at = text.find("5a", at + 2)) {
+        ++bytesWritten;
+    }
+    EXPECT_EQ(bytesWritten, 70000u);
+
+    SetUp();
+    RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+    PutValue(RootKey::CurrentUser, kClient + L"\\Capabilities", L"Large", registry::kRegBinary,
+             std::vector<std::uint8_t>(70000, 0x5a));
+    ASSERT_TRUE(registry::memory::Dump() == before);
+    registry::memory::ClearFaultsAndCounters();
+    // A value that outgrew the size its key reported is read again with more room.
+    registry::memory::FailOperation(registry::memory::Op::EnumValue, L"\\Capabilities",
+                                    registry::kMoreData, 2);
+    registry::memory::FailOperation(registry::memory::Op::QueryValue, L"RegisteredApplications",
+                                    registry::kMoreData, 1);
+    const CommandResult result = RunCommand({L"delete", L"HKCU", L"Foo"});
+    EXPECT_EQ(result.status, 0) << testing::PrintToString(result.output);
+    EXPECT_TRUE(test_platform::FileContents(kBackup) == plain);
+
+    std::size_t clientOpens = 0;
+    std::size_t reads = 0;
+    for (const registry::memory::OperationRecord& record : registry::memory::OperationLog()) {
+        const bool inClient = record.path.find(L"StartMenuInternet\\Foo") != std::wstring::npos;
+        clientOpens += record.op == registry::memory::Op::Open && inClient;
+        reads += record.op == registry::memory::Op::QueryValue || record.op == registry::memory::Op::GetValue;
+    }
+    EXPECT_EQ(clientOpens, 7u);  // each key of the tree once
+    EXPECT_EQ(reads, 2u);        // only the RegisteredApplications value, read twice for the fault
+}
+
+TEST_F(DeleteBrowserTest, HexLinesCountNamesInUtf16Units) {
+    // Two characters beyond the Basic Multilingual Plane take four units, like
+    // the four of the other name: both lines must break at the same places
+    // (with these lengths, counting the first name as two would break later).
+    std::wstring texts[2];
+    const std::wstring names[2] = {L"\u00e9\u00e9\u00e9\u00e9", L"\U0001F600\U0001F600"};
+    for (int i = 0; i < 2; ++i) {
+        SetUp();
+        PutValue(RootKey::CurrentUser, kClient, names[i].c_str(), registry::kRegBinary,
+                 std::vector<std::uint8_t>(60, 0x11));
+        RunCommand({L"delete", L"HKCU", L"Foo"});
+        const auto bytes = test_platform::FileContents(kBackup);
+        ASSERT_TRUE(bytes.has_value());
+        ASSERT_GT(bytes->size(), 2u);
+        texts[i] = registry::StringFromBytes(std::vector<std::uint8_t>(bytes->begin() + 2, bytes->end()));
+    }
+    const std::size_t at = texts[1].find(names[1]);
+    ASSERT_NE(at, std::wstring::npos);
+    EXPECT_EQ(texts[1].replace(at, names[1].size(), names[0]), texts[0]);
+}
+
 TEST_F(DeleteBrowserTest, ABackupThatCannotBeWrittenWholeDeletesNothing) {
     const struct {
         const char* id;
@@ -166,6 +262,37 @@ TEST_F(DeleteBrowserTest, ABackupThatCannotBeWrittenWholeDeletesNothing) {
          }, L"Failed to open RegisteredApplications key.\nFailed to export registry keys to C:\\Tools\\Foo.reg\n"},
         {"line-break-in-name", [] {
              PutString(RootKey::CurrentUser, kClient + L"\\Capabilities", L"two\nlines", L"x");
+         }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"line-break-in-key", [] {
+             registry::memory::PutKey(RootKey::CurrentUser, kClient + L"\\two\rlines\\below");
+         }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"child-path-too-long", [] {
+             // 38 + 4 x 256 characters: more than the 1023 a child path may hold.
+             const std::wstring name(255, L'n');
+             registry::memory::PutKey(RootKey::CurrentUser,
+                                      kClient + L"\\" + name + L"\\" + name + L"\\" + name + L"\\" + name);
+         }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"query-info", [] {
+             registry::memory::FailOperation(registry::memory::Op::QueryInfo, L"\\FileAssociations");
+         }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"enum-key", [] {
+             registry::memory::FailOperation(registry::memory::Op::EnumKey, L"\\Capabilities",
+                                             registry::kAccessDenied, 2);
+         }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"value-vanished", [] {
+             registry::memory::FailOperation(registry::memory::Op::EnumValue, L"\\Capabilities",
+                                             registry::kNoMoreItems, 3);
+         }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"value-keeps-growing", [] {
+             registry::memory::FailOperation(registry::memory::Op::EnumValue, L"\\Capabilities",
+                                             registry::kMoreData);
+         }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"open-client-denied", [] {
+             registry::memory::FailOperation(registry::memory::Op::Open, L"StartMenuInternet\\Foo",
+                                             registry::kAccessDenied, 1);
+         }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+        {"query-applications-value", [] {
+             registry::memory::FailOperation(registry::memory::Op::QueryValue, L"RegisteredApplications");
          }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
     };
     for (const auto& c : cases) {
@@ -220,16 +347,25 @@ TEST_F(DeleteBrowserTest, NoBackupAndOverlongPaths) {
     EXPECT_EQ(RunCommand({L"delete", L"HKCU", L"Foo", L"-NOBACKUP"}).status, 0);
     EXPECT_TRUE(test_platform::FileContents(kBackup).has_value());
 
-    // C:\ + 250 characters + \Foo.reg.tmp is 262 characters: refused before any change.
-    SetUp();
-    RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
-    const std::wstring directory = L"C:\\" + std::wstring(250, L'd');
-    test_platform::SetExecutableDirectory(directory);
-    const std::wstring before = registry::memory::Dump();
-    result = RunCommand({L"delete", L"HKCU", L"Foo"});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.output, L"The backup path is too long: " + directory + L"\\Foo.reg\n");
-    EXPECT_EQ(registry::memory::Dump(), before);
+    // The temporary path, directory + \Foo.reg.tmp, may take 259 characters.
+    for (std::size_t extra : {244u, 245u}) {
+        SCOPED_TRACE(extra);
+        SetUp();
+        RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+        const std::wstring directory = L"C:\\" + std::wstring(extra, L'd');
+        test_platform::SetExecutableDirectory(directory);
+        const std::wstring before = registry::memory::Dump();
+        result = RunCommand({L"delete", L"HKCU", L"Foo"});
+        if (extra == 244u) {
+            EXPECT_EQ(result.status, 0);
+            EXPECT_TRUE(test_platform::FileContents(directory + L"\\Foo.reg").has_value());
+            continue;
+        }
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.output, L"The backup path is too long: " + directory + L"\\Foo.reg\n");
+        EXPECT_TRUE(test_platform::FilePaths().empty());
+        EXPECT_EQ(registry::memory::Dump(), before);
+    }
 }
 
 }  // namespace
