@@ -1,40 +1,80 @@
 """Removal end to end: the backup the real exe writes under Wine imports back
-with Wine's own reg.exe into exactly what was deleted."""
+with Wine's own reg.exe into exactly what was deleted, every value with its
+type and bytes."""
 
 import os
+import shutil
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_harness import WinePrefix  # noqa: E402
+from wine_harness import WinePrefix, decode_reg_file  # noqa: E402
 
-CLIENT = "HKCU\\Software\\Clients\\StartMenuInternet\\%s"
+CLIENTS = "Software\\Clients\\StartMenuInternet"
+APPLICATIONS = "Software\\RegisteredApplications"
+HEADER = "Windows Registry Editor Version 5.00\n\n"
 
 
 def hex_bytes(data):
     return ",".join("%02x" % b for b in data)
 
 
+def utf16(text):
+    return hex_bytes(text.encode("utf-16-le"))
+
+
 def foreign_values(name):
-    """A registry-editor text adding foreign values of every kind to name."""
-    key = "[HKEY_CURRENT_USER\\Software\\Clients\\StartMenuInternet\\%s" % name
+    """Registry-editor text adding foreign values of every kind to name."""
+    key = "[HKEY_CURRENT_USER\\%s\\%s" % (CLIENTS, name)
     lines = ["Windows Registry Editor Version 5.00", ""]
     lines += [key + "\\Capabilities]",
-              '"Quoted \\"name\\" \\\\ here"="C:\\\\x \\"y\\" \u00e9\u65e5"',
-              '"Lines"=hex(1):%s' % hex_bytes("one\r\ntwo\0".encode("utf-16-le")),
-              '"Expand"=hex(2):%s' % hex_bytes("%SystemRoot%\\x.exe\0".encode("utf-16-le")),
-              '"Multi"=hex(7):%s' % hex_bytes("a\0b \u00e9\0\0".encode("utf-16-le")),
+              '"Quoted \\"name\\" \\\\ here"="C:\\\\x \\"y\\" \u00e9\u65e5 \U0001F600"',
+              '"Lines"=hex(1):%s' % utf16("one\r\ntwo\0"),
+              '"Tab"=hex(1):%s' % utf16("a\tb\0"),
+              '"Odd"=hex(1):61,00,62',
+              '"Unterminated"=hex(1):%s' % utf16("hi"),
+              '"Embedded"=hex(1):%s' % utf16("a\0b\0"),
+              '"Empty"=""',
+              '"Expand"=hex(2):%s' % utf16("%SystemRoot%\\x.exe\0"),
+              '"Multi"=hex(7):%s' % utf16("a\0b \u00e9\0\0"),
               '"Binary"=hex:%s' % hex_bytes(bytes(range(256)) * 5),
+              '"NoBytes"=hex:',
               '"Long"="%s"' % ("L" * 600),
               '"Number"=dword:000000ff',
+              '"Short"=hex(4):01,02',
               '"Big"=hex(b):01,02,03,04,05,06,07,08',
-              '"Odd"=hex(2a):ab,cd',
+              '"Type2a"=hex(2a):ab,cd',
+              '"Huge"=hex(ffff0001):01',
+              '"None"=hex(0):',
+              '"N\u00e4me"="v"',
               "",
               key + "\\Deep\\Deeper\\Deepest]",
               '@="deep"',
               "",
+              key + "\\Deep\\Number]",
+              "@=dword:00000007",
+              "",
+              key + "\\\u00dcn\u00efcode \u65e5\u672c]",
+              '"x"="y"',
+              "",
+              key + "\\Brackets]in]name]",
+              '"x"="y"',
+              "",
               key + "\\Empty]",
               ""]
+    return "\r\n".join(lines) + "\r\n"
+
+
+def single_hex_values(name):
+    """Registry-editor text giving name one subkey per long hex value, with
+    names of every length up to 12 so that every wrapping offset occurs."""
+    key = "[HKEY_CURRENT_USER\\%s\\%s\\Wrap" % (CLIENTS, name)
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for length in range(13):
+        value = '"%s"' % ("n" * length) if length else "@"
+        lines += [key + "%02d]" % length, value + "=hex:%s" % hex_bytes(bytes(range(200))), ""]
+    lines += [key + "Expand]", '"E"=hex(2):%s' % utf16("%TEMP%\\" + "x" * 60 + "\0"), "",
+              key + "Multi]", '"M\\"q"=hex(7):%s' % utf16("one\0two\0" + "z" * 40 + "\0\0"), ""]
     return "\r\n".join(lines) + "\r\n"
 
 
@@ -42,6 +82,11 @@ class DeleteTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.prefix = WinePrefix("delete")
+        cls.dump_tree = None
+        helper = os.environ.get("MAROVENDEL_DUMP_TREE")
+        if helper:
+            shutil.copy(helper, os.path.join(cls.prefix.tools, "dump_tree.exe"))
+            cls.dump_tree = "C:\\Tools\\dump_tree.exe"
 
     @classmethod
     def tearDownClass(cls):
@@ -50,13 +95,32 @@ class DeleteTest(unittest.TestCase):
     def backup_path(self, name):
         return os.path.join(self.prefix.tools, name + ".reg")
 
+    def read_backup(self, name):
+        with open(self.backup_path(name), "rb") as handle:
+            return handle.read()
+
+    def state(self, name):
+        """Every key and value of the client's tree and its RegisteredApplications
+        value, exactly (with the helper) or as reg prints them."""
+        p = self.prefix
+        if self.dump_tree:
+            status, tree = p.run_raw(self.dump_tree, "HKCU", CLIENTS + "\\" + name)
+            self.assertIn(status, (0, 1))
+            status, value = p.run_raw(self.dump_tree, "HKCU", APPLICATIONS, name)
+            self.assertIn(status, (0, 1))
+            return sorted(tree.decode("ascii").splitlines()), value.decode("ascii")
+        return (p.reg_export("HKCU\\%s\\%s" % (CLIENTS, name)),
+                p.reg("query", "HKCU\\" + APPLICATIONS, "/v", name).stdout)
+
     def test_backup_of_every_kind_imports_back_identically(self):
         p = self.prefix
         self.assertEqual(p.marovendel("HKCU", "Mixed", "C:\\Apps\\m.exe").status, 0)
         self.assertEqual(p.reg_import_text(foreign_values("Mixed")).status, 0)
-        before = p.reg_export(CLIENT % "Mixed")
-        self.assertIn("hex(2a):ab,cd", before)
-        apps_before = p.reg("query", "HKCU\\Software\\RegisteredApplications", "/v", "Mixed").stdout
+        before = self.state("Mixed")
+        if self.dump_tree:
+            self.assertIn("V 4300610070006100620069006c0069007400690065007300 "
+                          "4800750067006500 ffff0001 01", before[0])
+            self.assertEqual(len(before[0]), 14 + 9 + 23)  # keys, registration values, foreign values
 
         result = p.marovendel("delete", "HKCU", "Mixed")
         self.assertEqual(result.stdout,
@@ -65,16 +129,30 @@ class DeleteTest(unittest.TestCase):
                          "SOFTWARE\\Clients\\StartMenuInternet\\Mixed\n"
                          "Successfully deleted browser from RegisteredApplications: Mixed\n")
         self.assertEqual(result.status, 0)
-        self.assertIsNone(p.reg_export(CLIENT % "Mixed"))
-        with open(self.backup_path("Mixed"), "rb") as handle:
-            self.assertTrue(handle.read(2) == b"\xff\xfe", "non-ASCII data needs the Unicode form")
+        self.assertNotEqual(self.state("Mixed"), before)
+        self.assertEqual(self.read_backup("Mixed")[:2], b"\xff\xfe", "non-ASCII text needs the Unicode form")
 
         self.assertEqual(p.reg("import", "C:\\Tools\\Mixed.reg").status, 0)
-        self.assertEqual(p.reg_export(CLIENT % "Mixed"), before)
-        self.assertEqual(p.reg("query", "HKCU\\Software\\RegisteredApplications", "/v", "Mixed").stdout,
-                         apps_before)
+        self.assertEqual(self.state("Mixed"), before)
         # The class key is not part of the removal.
         self.assertIsNotNone(p.reg_export("HKCU\\Software\\Classes\\MixedURL"))
+
+    def test_hex_data_wraps_as_reg_export_wraps_it(self):
+        p = self.prefix
+        p.marovendel("HKCU", "Wrapped", "C:\\w.exe")
+        self.assertEqual(p.reg_import_text(single_hex_values("Wrapped")).status, 0)
+        theirs = []
+        for suffix in ["%02d" % n for n in range(13)] + ["Expand", "Multi"]:
+            text = p.reg_export("HKCU\\SOFTWARE\\Clients\\StartMenuInternet\\Wrapped\\Wrap" + suffix)
+            self.assertTrue(text.startswith(HEADER), text)
+            theirs.append(text[len(HEADER):])
+        self.assertEqual(p.marovendel("delete", "HKCU", "Wrapped").status, 0)
+        ours = decode_reg_file(self.read_backup("Wrapped"))
+        for section in theirs:
+            self.assertIn(section, ours)
+        hex_lines = [line for line in ours.split("\n") if "=hex" in line or line.startswith("  ")]
+        self.assertGreater(len(hex_lines), 13 * 8)
+        self.assertEqual([line for line in hex_lines if len(line) > 80], [])
 
     def test_plain_registration_backs_up_as_8bit_text_and_a_second_removal_keeps_it(self):
         p = self.prefix
@@ -95,9 +173,8 @@ class DeleteTest(unittest.TestCase):
                     + k + '\\shell\\open\\command]\r\n@=' + exe + '\r\n\r\n'
                     + "[HKEY_CURRENT_USER\\SOFTWARE\\RegisteredApplications]\r\n"
                     + '"Plain"="Software\\\\Clients\\\\StartMenuInternet\\\\Plain\\\\Capabilities"\r\n\r\n')
-        with open(self.backup_path("Plain"), "rb") as handle:
-            first = handle.read()
-        self.assertEqual(first.decode("ascii"), expected)
+        first = self.read_backup("Plain")
+        self.assertEqual(first, expected.encode("ascii"))
 
         result = p.marovendel("delete", "HKCU", "Plain")
         self.assertEqual(result.stdout,
@@ -106,19 +183,28 @@ class DeleteTest(unittest.TestCase):
                          "SOFTWARE\\Clients\\StartMenuInternet\\Plain\n"
                          "Failed to delete browser from RegisteredApplications: Plain\n")
         self.assertEqual(result.status, 2)
-        with open(self.backup_path("Plain"), "rb") as handle:
-            self.assertEqual(handle.read(), first)
+        self.assertEqual(self.read_backup("Plain"), first)
 
     def test_a_backup_that_cannot_be_written_deletes_nothing(self):
         p = self.prefix
-        p.marovendel("HKCU", "Stuck", "C:\\s.exe")
-        os.makedirs(self.backup_path("Stuck"))  # a folder where the file must go
-        before = p.reg_export(CLIENT % "Stuck")
-        result = p.marovendel("delete", "HKCU", "Stuck")
-        self.assertEqual(result.stdout, "Failed to export registry keys to C:\\Tools\\Stuck.reg\n")
-        self.assertEqual(result.status, 2)
-        self.assertEqual(p.reg_export(CLIENT % "Stuck"), before)
-        self.assertFalse(os.path.exists(self.backup_path("Stuck") + ".tmp"))
+        cases = [
+            # a folder where the backup must go: the move over it fails
+            ("Stuck", "Stuck.reg", "Failed to export registry keys to C:\\Tools\\Stuck.reg\n"),
+            # a folder where the temporary file must go: it cannot be created
+            ("Blocked", "Blocked.reg.tmp", "Failed to create export file: C:\\Tools\\Blocked.reg\n"),
+        ]
+        for name, folder, line in cases:
+            with self.subTest(name):
+                p.marovendel("HKCU", name, "C:\\s.exe")
+                os.makedirs(os.path.join(p.tools, folder))
+                before = self.state(name)
+                result = p.marovendel("delete", "HKCU", name)
+                self.assertEqual(result.stdout, line)
+                self.assertEqual(result.status, 2)
+                self.assertEqual(self.state(name), before)
+                self.assertTrue(os.path.isdir(os.path.join(p.tools, folder)))
+                left = sorted(f for f in os.listdir(p.tools) if f.startswith(name))
+                self.assertEqual(left, [folder])
 
 
 if __name__ == "__main__":
