@@ -64,11 +64,15 @@ TEST_F(ListBrowsersTest, ListsBothRootsHklmFirstAndSkipsInternetExplorer) {
 }
 
 TEST_F(ListBrowsersTest, AssociationsPrintOnceWhenEqualIgnoringCase) {
+    // 255 characters and the terminator fill the 512 bytes an association is
+    // read into; one more does not fit.
+    const std::wstring fits(255, L'u');
+    const std::wstring over(256, L'u');
     const struct {
         const char* id;
         const wchar_t* http;
         const wchar_t* https;
-        const wchar_t* lines;
+        std::wstring lines;
     } cases[] = {
         {"same-ignoring-case", L"FooURL", L"fooURL", L"  http/https: FooURL\n"},
         {"non-ascii-case-differs", L"\u00c9URL", L"\u00e9URL",
@@ -76,6 +80,9 @@ TEST_F(ListBrowsersTest, AssociationsPrintOnceWhenEqualIgnoringCase) {
         {"differ", L"A", L"B", L"  http: A\n  https: B\n"},
         {"https-missing", L"A", nullptr, L"  http: A\n  https: [Not found]\n"},
         {"both-missing", nullptr, nullptr, L"  http: [Not found]\n  https: [Not found]\n"},
+        {"longest-that-fits", fits.c_str(), fits.c_str(), L"  http/https: " + fits + L"\n"},
+        {"https-too-long", fits.c_str(), over.c_str(), L"  http: " + fits + L"\n  https: [Not found]\n"},
+        {"http-too-long", over.c_str(), fits.c_str(), L"  http: [Not found]\n  https: " + fits + L"\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
@@ -110,6 +117,11 @@ TEST_F(ListBrowsersTest, MissingTooLongOrForeignValuesShowAsNotFound) {
              registry::memory::PutDword(RootKey::LocalMachine, caps, L"http", 7);
              PutValue(RootKey::LocalMachine, caps, L"https", registry::kRegSz, {'X', 0, 'Y'});
          }, L"  b!\n  http: [Not found]\n  https: X\n"},
+        {"binary-and-multi-string", [&] {
+             registry::memory::PutDword(RootKey::LocalMachine, command, nullptr, 1);
+             PutValue(RootKey::LocalMachine, caps, L"http", registry::kRegBinary, {'U', 0, 0, 0});
+             PutValue(RootKey::LocalMachine, caps, L"https", registry::kRegMultiSz, {'U', 0, 0, 0, 0, 0});
+         }, L"  [Path not found]\n  http: [Not found]\n  https: [Not found]\n"},
         {"expandable-string", [&] {
              PutString(RootKey::LocalMachine, command, nullptr, L"%ProgramFiles%\\b.exe", registry::kRegExpandSz);
              PutKey(RootKey::LocalMachine, caps);
@@ -127,16 +139,32 @@ TEST_F(ListBrowsersTest, MissingTooLongOrForeignValuesShowAsNotFound) {
 
 TEST_F(ListBrowsersTest, NamesTooLongForTheirPathsAreListedWithoutReading) {
     // 201 characters still fit the command path (54 + 201), not the
-    // associations path (64 + 201); 255 fits neither.
-    for (std::size_t length : {191u, 201u, 202u, 255u}) {
-        SCOPED_TRACE(length);
+    // associations path (64 + 201); 255 fits neither. Lengths count UTF-16
+    // units: 96 characters outside the BMP take 192.
+    std::wstring astral;
+    for (int i = 0; i < 96; ++i) {
+        astral += L"\U0001F310";
+    }
+    const struct {
+        std::wstring name;
+        bool pathFits;
+        bool urlsFit;
+    } cases[] = {
+        {std::wstring(191, L'n'), true, true},
+        {std::wstring(192, L'n'), true, false},
+        {std::wstring(201, L'n'), true, false},
+        {std::wstring(202, L'n'), false, false},
+        {std::wstring(255, L'n'), false, false},
+        {astral, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(registry::Utf16Length(c.name));
         SetUp();
-        const std::wstring name(length, L'n');
-        PutClient(RootKey::LocalMachine, name, L"b.exe", L"U", L"U");
-        const std::wstring path = length <= 201 ? L"  b.exe\n" : L"  [Path not found]\n";
-        const std::wstring urls = length <= 191 ? L"  http/https: U\n"
-                                                : L"  [Capabilities\\URLAssociations not found]\n";
-        EXPECT_EQ(RunCommand({L"list", L"HKLM"}).output, L"\nHKLM \"" + name + L"\"\n" + path + urls);
+        PutClient(RootKey::LocalMachine, c.name, L"b.exe", L"U", L"U");
+        const std::wstring path = c.pathFits ? L"  b.exe\n" : L"  [Path not found]\n";
+        const std::wstring urls =
+            c.urlsFit ? L"  http/https: U\n" : L"  [Capabilities\\URLAssociations not found]\n";
+        EXPECT_EQ(RunCommand({L"list", L"HKLM"}).output, L"\nHKLM \"" + c.name + L"\"\n" + path + urls);
     }
 }
 
@@ -155,7 +183,9 @@ TEST_F(ListBrowsersTest, MissingRootsAndEmptyRootsPrintOnlyWhatTheyMust) {
 TEST_F(ListBrowsersTest, AFailingEnumerationEndsThePassAndTheOtherRootIsListed) {
     PutClient(RootKey::LocalMachine, L"A", L"a.exe", L"U", L"U");
     PutClient(RootKey::LocalMachine, L"B", L"b.exe", L"U", L"U");
+    PutClient(RootKey::LocalMachine, L"D", L"d.exe", L"U", L"U");
     PutClient(RootKey::CurrentUser, L"C", L"c.exe", L"U", L"U");
+    // B's index fails; D after it is not listed.
     FailOperation(Op::EnumKey, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\StartMenuInternet",
                   registry::kAccessDenied, 2);
     CommandResult result = RunCommand({L"list"});
