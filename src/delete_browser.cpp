@@ -298,7 +298,12 @@ void ExportRegisteredApplication(ExportFile& file, RootKey root, const std::wstr
 // line ends), else UTF-16LE with a byte-order mark.
 std::vector<std::uint8_t> Encode(const ExportFile& file) {
     if (!file.needsUnicode) {
-        return std::vector<std::uint8_t>(file.text.begin(), file.text.end());
+        std::vector<std::uint8_t> bytes;
+        bytes.reserve(file.text.size());
+        for (wchar_t ch : file.text) {
+            bytes.push_back(static_cast<std::uint8_t>(ch));
+        }
+        return bytes;
     }
     std::vector<std::uint8_t> bytes = {0xFF, 0xFE};
     const std::vector<std::uint8_t> body = registry::ToUtf16Bytes(file.text);
