@@ -15,6 +15,7 @@ Environment:
 import fcntl
 import os
 import shutil
+import struct
 import subprocess
 import tempfile
 
@@ -41,11 +42,45 @@ def work_dir():
     return path
 
 
+# The Wine loader for each PE machine type, and the prefix architecture it
+# boots. A 32-bit exe needs 32-bit Wine; a 64-bit one runs under 64-bit Wine
+# on any x86-64 machine.
+LOADERS = {
+    0x014C: ("/usr/lib/wine/wine", "win32"),
+    0x8664: ("/usr/lib/wine/wine64", "win64"),
+}
+
+
+def pe_machine(path):
+    """The machine type in a PE file's header."""
+    with open(path, "rb") as handle:
+        header = handle.read(4096)
+    offset = struct.unpack_from("<I", header, 0x3C)[0]
+    if header[offset:offset + 4] != b"PE\0\0":
+        raise RuntimeError("%s is not a Windows program" % path)
+    return struct.unpack_from("<H", header, offset + 4)[0]
+
+
+def loader():
+    """The Wine loader that runs Marovendel.exe, and the prefix architecture."""
+    machine = pe_machine(exe_path())
+    if machine not in LOADERS:
+        raise RuntimeError("no Wine loader for machine type 0x%04x" % machine)
+    return LOADERS[machine]
+
+
 def _environment(prefix):
     env = dict(os.environ)
     env.update(WINE_ENV)
     env["WINEPREFIX"] = prefix
+    env["WINELOADER"], env["WINEARCH"] = loader()
     return env
+
+
+def _wine(prefix, *args, **kwargs):
+    """Runs a Windows program in prefix with the loader that matches the exe."""
+    kwargs.setdefault("stdin", subprocess.DEVNULL)
+    return subprocess.run([loader()[0], *args], env=_environment(prefix), **kwargs)
 
 
 def _start_server(prefix):
@@ -54,15 +89,13 @@ def _start_server(prefix):
     subprocess.run(["wineserver", "-p"], env=_environment(prefix),
                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, check=False)
-    subprocess.run(["wine", "wineboot"], env=_environment(prefix),
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, check=False)
+    _wine(prefix, "wineboot", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
 
 
 def _template():
     """The booted template prefix, made once and shared (under a lock)."""
     root = work_dir()
-    template = os.path.join(root, "template")
+    template = os.path.join(root, "template-" + loader()[1])
     with open(os.path.join(root, "template.lock"), "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
         if not os.path.isfile(os.path.join(template, ".booted")):
@@ -71,9 +104,8 @@ def _template():
             _start_server(template)
             # Windows has these keys; a new Wine prefix does not.
             for root in ("HKLM", "HKCU"):
-                subprocess.run(["wine", "reg", "add", root + "\\Software\\RegisteredApplications", "/f"],
-                               env=_environment(template), stdin=subprocess.DEVNULL,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+                _wine(template, "reg", "add", root + "\\Software\\RegisteredApplications", "/f",
+                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
             # Let wineserver write the registry files, then stop it so the
             # template is quiet while being cloned.
             subprocess.run(["wineserver", "-k"], env=_environment(template),
@@ -82,6 +114,11 @@ def _template():
             subprocess.run(["wineserver", "-w"], env=_environment(template),
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, check=False)
+            # Clones copy the registry files, so the keys must be in them.
+            for hive in ("system.reg", "user.reg"):
+                with open(os.path.join(template, hive), encoding="utf-8", errors="replace") as handle:
+                    if "[Software\\\\RegisteredApplications]" not in handle.read():
+                        raise RuntimeError("the template's %s lacks RegisteredApplications" % hive)
             open(os.path.join(template, ".booted"), "w").close()
     return template
 
@@ -141,9 +178,8 @@ class WinePrefix:
         return os.path.join(self.path, "drive_c", *windows_path[3:].split("\\"))
 
     def run_raw(self, program, *args, timeout=120):
-        completed = subprocess.run(["wine", program, *args], env=_environment(self.path),
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE, timeout=timeout, check=False)
+        completed = _wine(self.path, program, *args, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=timeout, check=False)
         return completed.returncode, completed.stdout
 
     def run(self, program, *args, timeout=120):
