@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # Runs every test: the unit tests natively (plain and with AddressSanitizer and
-# UndefinedBehaviorSanitizer), the Windows build's unit, resource and
-# end-to-end tests under Wine, and the unit tests under clang with each fuzzer
-# for a bounded time. Installs what is missing first. Exits nonzero when any
-# test fails.
+# UndefinedBehaviorSanitizer); both Windows builds, with the 32-bit product
+# checked as a file and each build's unit, resource and end-to-end tests run
+# under the Wine of its architecture where this machine can; the unit tests
+# under clang with each fuzzer for a bounded time; and a second build that must
+# match the first byte for byte. Installs what is missing first. Ends with
+# "N passed, N failed" and exits nonzero when any test failed.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 scripts/install-deps.sh || exit 1
+. scripts/lib/machine.sh
 
 passed=0
 failed=0
-run_suite() {  # preset
+skipped=0
+
+build() {  # preset; false (with the log shown) when it does not build
     local preset=$1 log
     log=$(mktemp)
     echo "== $preset"
@@ -19,15 +24,19 @@ run_suite() {  # preset
         echo "$preset: build failed"
         failed=$((failed + 1))
         rm -f "$log"
-        return
+        return 1
     fi
+    rm -f "$log"
+}
+
+run_ctest() {  # preset; adds its tests to the counts
+    local preset=$1 log summary total bad
+    log=$(mktemp)
     ctest --test-dir "build/$preset" --output-on-failure 2>&1 | tee "$log"
-    local summary
     summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
     if [ -z "$summary" ]; then
         failed=$((failed + 1))
     else
-        local total bad
         total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$summary")
         bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$summary")
         passed=$((passed + total - bad))
@@ -36,13 +45,65 @@ run_suite() {  # preset
     rm -f "$log"
 }
 
-run_suite host
-run_suite host-asan
-run_suite mingw-i686
+check() {  # name command...; one test
+    local name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        echo "$name: FAILED"
+        failed=$((failed + 1))
+    fi
+}
+
+build host && run_ctest host
+build host-asan && run_ctest host-asan
+
+# Both Windows builds, on every machine.
+have_i686=false
+have_x86_64=false
+build mingw-i686 && have_i686=true
+build mingw-x86_64 && have_x86_64=true
+
+# The 32-bit product as a file: a PE32 console program importing only system
+# DLLs, and its icon and version record read through the Windows API by the
+# resource checker of whichever build runs here.
+if $have_i686; then
+    echo "== mingw-i686 Marovendel.exe as a file"
+    check "PE header and imports" python3 tests/release/check_pe.py build/mingw-i686/Marovendel.exe i686
+    if runs_32bit_x86; then
+        checker=build/mingw-i686/tests/resources/check_resources.exe
+    else
+        checker=build/mingw-x86_64/tests/resources/check_resources.exe
+    fi
+    if [ -f "$checker" ]; then
+        check "resources read as data" scripts/wine-run.sh "$checker" "$PWD/build/mingw-i686/Marovendel.exe"
+    else
+        echo "resources read as data: no checker was built"
+        failed=$((failed + 1))
+    fi
+fi
+
+# The Windows suites, for each architecture this machine executes.
+if $have_i686; then
+    if runs_32bit_x86; then
+        run_ctest mingw-i686
+    else
+        count=$(ctest --test-dir build/mingw-i686 -N 2>/dev/null | sed -nE 's/^Total Tests: ([0-9]+)/\1/p')
+        skipped=$((skipped + ${count:-1}))
+        echo "mingw-i686: ${count:-its} Windows tests skipped: this machine cannot run 32-bit x86 programs ($(why_no_32bit))"
+    fi
+fi
+$have_x86_64 && run_ctest mingw-x86_64
+
 if command -v clang++ >/dev/null; then
-    run_suite fuzz  # the unit tests under clang, and each fuzzer for a minute
+    build fuzz && run_ctest fuzz  # the unit tests under clang, and each fuzzer for a minute
 fi
 
 echo
-echo "$passed passed, $failed failed"
+if [ "$skipped" -gt 0 ]; then
+    echo "$passed passed, $failed failed, $skipped skipped"
+else
+    echo "$passed passed, $failed failed"
+fi
 [ "$failed" -eq 0 ]

@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
 # Installs what building and testing Marovendel needs on a Debian machine:
-# the MinGW-w64 i686 cross compiler, 32-bit Wine, CMake, Ninja, GoogleTest
-# sources and clang with libFuzzer. Skips the work when everything is there.
+# the MinGW-w64 cross compilers for 32- and 64-bit Windows, 32- and 64-bit
+# Wine, CMake, Ninja, GoogleTest sources and clang with libFuzzer. Skips the
+# work when everything is there.
+#
+# 32-bit Wine is installed on every machine, though some kernels cannot start
+# 32-bit programs; scripts/lib/machine.sh asks the kernel before using it.
 set -euo pipefail
 
 have_all() {
     command -v i686-w64-mingw32-g++-posix >/dev/null &&
     command -v i686-w64-mingw32-windres >/dev/null &&
-    command -v wine >/dev/null &&
+    command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
+    command -v x86_64-w64-mingw32-windres >/dev/null &&
+    [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine ] &&
+    command -v wineserver >/dev/null &&
     command -v cmake >/dev/null && command -v ninja >/dev/null &&
-    command -v clang++ >/dev/null &&
+    command -v clang++ >/dev/null && command -v python3 >/dev/null &&
     [ -f /usr/src/googletest/CMakeLists.txt ] &&
-    dpkg -s wine32:i386 >/dev/null 2>&1 &&
     dpkg -s libclang-rt-14-dev >/dev/null 2>&1
 }
 
@@ -30,4 +36,5 @@ $SUDO apt-get install -y -q --no-install-recommends \
     googletest \
     clang libclang-rt-14-dev \
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-    wine wine32:i386
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+    wine wine64 wine32:i386
