@@ -54,6 +54,10 @@ const wchar_t* const kMessages[] = {
     L"Failed to delete browser registry key: %ls",
     L"Successfully deleted browser from RegisteredApplications: %ls",
     L"Failed to delete browser from RegisteredApplications: %ls",
+    // settings
+    L"%ls is not registered under HKCU.",
+    L"Opened Settings > Default apps for %ls.",
+    L"Failed to open Settings: %ls",
 };
 
 bool IsOwnMessage(const std::wstring& line) {
@@ -246,6 +250,7 @@ TEST_F(FaultSweepTest, EveryFailingOperationIsSurvivedAndReported) {
         {"list", {L"list"}, false},
         {"delete", {L"delete", L"HKCU", L"Foo"}, true},
         {"delete-nobackup", {L"delete", L"HKCU", L"Foo", L"-nobackup"}, false},
+        {"settings", {L"settings", L"HKCU", L"Foo"}, false},
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command.id);
