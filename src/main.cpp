@@ -166,6 +166,9 @@ extern "C" int wmain(int argc, wchar_t** argv) {
         if (IsWord(word, L"settings") && index + 2 < argc) {
             return RunReadingCommand(OpenDefaultAppsSettings, argv + index + 1);
         }
+        if (IsWord(word, L"check") && index + 2 < argc) {
+            return RunReadingCommand(CheckBrowser, argv + index + 1);
+        }
         ++index;
     }
 

@@ -40,6 +40,12 @@ bool DeleteBrowser(RootKey root, const std::wstring& clientName, bool noBackup);
 // Opens the client's own page in Settings > Default apps.
 Outcome OpenDefaultAppsSettings(RootKey root, const std::wstring& clientName);
 
+// check_browser.cpp
+// Reads a registration, whoever wrote it, the way Windows uses it, and
+// prints every part that would keep it out of Default apps or keep a link
+// from opening.
+Outcome CheckBrowser(RootKey root, const std::wstring& clientName);
+
 // text.cpp
 // Printf-style output to standard output; %ls for wide strings.
 void Print(const wchar_t* format, ...);

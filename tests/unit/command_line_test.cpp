@@ -45,8 +45,13 @@ TEST_F(CommandLineTest, IncompleteFormsPrintUsageOrRefuseWithStatus1) {
          kAdminRequired},
         {"unicode-root-word", true, {L"HKC\u00dc", L"A", L"a.exe"}, kBanner},
         {"settings-one-arg", true, {L"settings", L"HKCU"}, kHkcuUsage},
+        {"check-one-arg", true, {L"check", L"x"}, kBanner},
         {"settings-bad-root", false, {L"Settings", L"HKCR", L"Foo"},
          L"Invalid root key. Use HKCU or HKLM.\n"},
+        {"check-bad-root", true, {L"CHECK", L"all", L"Foo"},
+         L"Invalid root key. Use HKCU or HKLM.\n"},
+        {"check-bad-name", true, {L"check", L"HKLM", L"a/b"},
+         L"The browser name must not contain \\ or /.\n"},
     };
     for (const UsageCase& c : cases) {
         SCOPED_TRACE(c.id);
