@@ -36,7 +36,7 @@ TEST_F(CheckBrowserTest, SoundRegistrationsCheckClean) {
              Register(L"HKCU", L"Foo", L"C:\\Program Files\\Foo\\foo.exe");
              PutProgram(L"C:\\Program Files\\Foo\\foo.exe");
          }},
-        {"unquoted-spaces-and-arguments", [] {
+        {"unquoted-with-arguments", [] {
              Register(L"HKCU", L"Foo", kFooExe);
              PutString(RootKey::CurrentUser, kClients + L"Foo\\shell\\open\\command", nullptr,
                        L"C:\\Apps\\Foo\\foo.exe --profile C:\\Apps\\Foo\\profile");
