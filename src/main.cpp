@@ -26,6 +26,9 @@ void PrintUsage(const wchar_t* program) {
     Print(L"Usage: %ls list [HKLM|HKCU] | <HKCU|HKLM> <BrowserName> <ExecutablePath> | "
           L"delete <HKCU|HKLM> <BrowserName> [-nobackup]\n",
           program);
+    Print(L"       %ls settings <HKCU|HKLM> <BrowserName> | check <HKCU|HKLM> <BrowserName> | "
+          L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n",
+          program);
 }
 
 // Refuses a name that would not make a safe registration; true when refused.
@@ -37,19 +40,28 @@ bool RefuseClientName(const std::wstring& clientName) {
     return false;
 }
 
-// The delete form, once at least two arguments follow it.
-int RunDelete(bool isAdmin, wchar_t** words, int available) {
-    RootKey root;
-    if (IsWord(words[0], L"HKCU")) {
+// The root word of the delete, settings and check forms; false, after
+// saying so, when it names neither root.
+bool ReadRootWord(const wchar_t* word, RootKey& root) {
+    if (IsWord(word, L"HKCU")) {
         root = RootKey::CurrentUser;
-    } else if (IsWord(words[0], L"HKLM")) {
-        if (!isAdmin) {
-            Print(L"%ls", kAdminRequired);
-            return kExitUsage;
-        }
+    } else if (IsWord(word, L"HKLM")) {
         root = RootKey::LocalMachine;
     } else {
         Print(L"Invalid root key. Use HKCU or HKLM.\n");
+        return false;
+    }
+    return true;
+}
+
+// The delete form, once at least two arguments follow it.
+int RunDelete(bool isAdmin, wchar_t** words, int available) {
+    RootKey root;
+    if (!ReadRootWord(words[0], root)) {
+        return kExitUsage;
+    }
+    if (root == RootKey::LocalMachine && !isAdmin) {
+        Print(L"%ls", kAdminRequired);
         return kExitUsage;
     }
     const std::wstring clientName = words[1];
@@ -58,6 +70,32 @@ int RunDelete(bool isAdmin, wchar_t** words, int available) {
     }
     const bool noBackup = available > 2 && std::wstring(words[2]) == L"-nobackup";
     return StatusOf(DeleteBrowser(root, clientName, noBackup));
+}
+
+int StatusOf(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Done:
+        return kExitDone;
+    case Outcome::Refused:
+        return kExitUsage;
+    case Outcome::Failed:
+        break;
+    }
+    return kExitFailed;
+}
+
+// The settings and check forms, once at least two arguments follow them.
+// They only read, so HKLM needs no administrator.
+int RunReadingCommand(Outcome (*command)(RootKey, const std::wstring&), wchar_t** words) {
+    RootKey root;
+    if (!ReadRootWord(words[0], root)) {
+        return kExitUsage;
+    }
+    const std::wstring clientName = words[1];
+    if (RefuseClientName(clientName)) {
+        return kExitUsage;
+    }
+    return StatusOf(command(root, clientName));
 }
 
 }  // namespace
@@ -124,6 +162,12 @@ extern "C" int wmain(int argc, wchar_t** argv) {
         }
         if (IsWord(word, L"delete") && index + 2 < argc) {
             return RunDelete(isAdmin, argv + index + 1, argc - index - 1);
+        }
+        if (IsWord(word, L"settings") && index + 2 < argc) {
+            return RunReadingCommand(OpenDefaultAppsSettings, argv + index + 1);
+        }
+        if (IsWord(word, L"check") && index + 2 < argc) {
+            return RunReadingCommand(CheckBrowser, argv + index + 1);
         }
         ++index;
     }

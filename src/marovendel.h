@@ -8,6 +8,13 @@
 
 using registry::RootKey;
 
+// How a command that can refuse ended; wmain turns it into the exit status.
+enum class Outcome {
+    Done,     // 0
+    Refused,  // 1: nothing to work on
+    Failed,   // 2: it ran and found or met a failure
+};
+
 // main.cpp
 // The whole program: parses the command line, runs at most one command and
 // returns the exit status (0 done, 1 usage or refusal, 2 ran but failed).
@@ -29,6 +36,16 @@ void ListBrowsers(const wchar_t* scope);
 // step succeeded.
 bool DeleteBrowser(RootKey root, const std::wstring& clientName, bool noBackup);
 
+// open_settings.cpp
+// Opens the client's own page in Settings > Default apps.
+Outcome OpenDefaultAppsSettings(RootKey root, const std::wstring& clientName);
+
+// check_browser.cpp
+// Reads a registration, whoever wrote it, the way Windows uses it, and
+// prints every part that would keep it out of Default apps or keep a link
+// from opening.
+Outcome CheckBrowser(RootKey root, const std::wstring& clientName);
+
 // text.cpp
 // Printf-style output to standard output; %ls for wide strings.
 void Print(const wchar_t* format, ...);
@@ -39,6 +56,10 @@ bool FormatBounded(std::wstring& out, std::size_t capacity, const wchar_t* forma
 bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b);
 // Why clientName cannot be used as a registration's name, or null when it can.
 const wchar_t* ClientNameProblem(const std::wstring& clientName);
+// The command-line word for root: HKCU or HKLM.
+const wchar_t* RootWord(RootKey root);
+// The line of settings and check for a name that root does not know.
+void PrintNotRegistered(RootKey root, const std::wstring& clientName);
 
 // The key paths of one registration, relative to its root.
 constexpr const wchar_t* kStartMenuInternetPath = L"SOFTWARE\\Clients\\StartMenuInternet";

@@ -84,3 +84,11 @@ const wchar_t* ClientNameProblem(const std::wstring& clientName) {
     }
     return nullptr;
 }
+
+const wchar_t* RootWord(RootKey root) {
+    return root == RootKey::CurrentUser ? L"HKCU" : L"HKLM";
+}
+
+void PrintNotRegistered(RootKey root, const std::wstring& clientName) {
+    Print(L"%ls is not registered under %ls.\n", clientName.c_str(), RootWord(root));
+}

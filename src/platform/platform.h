@@ -1,6 +1,6 @@
 // The platform calls Marovendel makes besides the registry: administrator
-// membership, console output, the executable's directory, files and the
-// shell's notification. win32_platform.cpp implements them on Windows; tests
+// membership, console output, the executable's directory, files, the
+// environment and the shell. win32_platform.cpp implements them on Windows; tests
 // link a stand-in instead.
 #pragma once
 
@@ -66,5 +66,17 @@ bool RemoveFile(const std::wstring& path);
 
 // Tells the shell that file and protocol associations changed.
 void NotifyAssociationsChanged();
+
+// Asks the shell to open uri (ShellExecuteExW, verb open); false when it
+// refuses.
+bool OpenWithShell(const std::wstring& uri);
+
+// text with its %NAME% environment variables replaced, as
+// ExpandEnvironmentStringsW does; unknown names stay as written. text itself
+// when it cannot be expanded.
+std::wstring ExpandEnvironment(const std::wstring& text);
+
+// Whether path names an existing file; a directory is not one.
+bool IsExistingFile(const std::wstring& path);
 
 }  // namespace platform

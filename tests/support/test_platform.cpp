@@ -29,6 +29,9 @@ struct Machine {
     std::uint64_t failAtOperation = 0;
     int notifications = 0;
     std::vector<test_platform::FileOperationRecord> log;
+    std::vector<std::wstring> openedUris;
+    bool shellRefuses = false;
+    std::map<std::wstring, std::wstring> environment;  // by upper-case name
 };
 
 Machine& TheMachine() {
@@ -58,6 +61,15 @@ bool Fails(test_platform::FileOp op, const std::wstring& path) {
 bool Logged(test_platform::FileOp op, const std::wstring& path, bool succeeded) {
     TheMachine().log.push_back(test_platform::FileOperationRecord{op, path, succeeded});
     return succeeded;
+}
+
+std::wstring UpperAscii(std::wstring text) {
+    for (wchar_t& ch : text) {
+        if (ch >= L'a' && ch <= L'z') {
+            ch = static_cast<wchar_t>(ch - L'a' + L'A');
+        }
+    }
+    return text;
 }
 
 OpenFile* Lookup(const platform::File& file) {
@@ -152,6 +164,38 @@ void NotifyAssociationsChanged() {
     ++TheMachine().notifications;
 }
 
+bool OpenWithShell(const std::wstring& uri) {
+    TheMachine().openedUris.push_back(uri);
+    return !TheMachine().shellRefuses;
+}
+
+std::wstring ExpandEnvironment(const std::wstring& text) {
+    const auto& environment = TheMachine().environment;
+    std::wstring out;
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t open = text.find(L'%', pos);
+        const std::size_t close = open == std::wstring::npos ? open : text.find(L'%', open + 1);
+        if (close == std::wstring::npos) {
+            return out + text.substr(pos);
+        }
+        out.append(text, pos, open - pos);
+        auto found = environment.find(UpperAscii(text.substr(open + 1, close - open - 1)));
+        if (found == environment.end()) {
+            // An unknown name stays; its closing % may open the next one.
+            out.append(text, open, close - open);
+            pos = close;
+        } else {
+            out += found->second;
+            pos = close + 1;
+        }
+    }
+}
+
+bool IsExistingFile(const std::wstring& path) {
+    return TheMachine().files.count(path) != 0;
+}
+
 }  // namespace platform
 
 namespace test_platform {
@@ -226,6 +270,18 @@ void ClearOutput() {
 
 int NotificationCount() {
     return TheMachine().notifications;
+}
+
+const std::vector<std::wstring>& OpenedUris() {
+    return TheMachine().openedUris;
+}
+
+void RefuseToOpen() {
+    TheMachine().shellRefuses = true;
+}
+
+void SetEnvironment(const std::wstring& name, const std::wstring& value) {
+    TheMachine().environment[UpperAscii(name)] = value;
 }
 
 }  // namespace test_platform

@@ -1,6 +1,7 @@
 // The test stand-in for the platform seam: captured output, a chosen
 // administrator flag and executable directory, files held in memory, fault
-// injection for file operations, and a count of shell notifications.
+// injection for file operations, a count of shell notifications, the
+// environment, and a record of what the shell was asked to open.
 #pragma once
 
 #include <cstdint>
@@ -48,5 +49,13 @@ void ClearFileFaultsAndCounters();
 void ClearOutput();
 
 int NotificationCount();
+
+// Every URI the shell was asked to open since Reset, refused ones included.
+const std::vector<std::wstring>& OpenedUris();
+// Makes the shell refuse every URI from now on.
+void RefuseToOpen();
+
+// An environment variable for ExpandEnvironment (names ignore ASCII case).
+void SetEnvironment(const std::wstring& name, const std::wstring& value);
 
 }  // namespace test_platform

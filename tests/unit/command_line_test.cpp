@@ -9,7 +9,9 @@ const wchar_t* const kBanner =
     L"\nMarovendel v1.0 by the Marovendel developers\n"
     L"======================================================\n\n"
     L"Usage: Marovendel.exe list [HKLM|HKCU] | <HKCU|HKLM> <BrowserName> <ExecutablePath> | "
-    L"delete <HKCU|HKLM> <BrowserName> [-nobackup]\n";
+    L"delete <HKCU|HKLM> <BrowserName> [-nobackup]\n"
+    L"       Marovendel.exe settings <HKCU|HKLM> <BrowserName> | check <HKCU|HKLM> <BrowserName> | "
+    L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n";
 const wchar_t* const kAdminRequired = L"Administrative privileges are required to access HKLM.\n";
 const wchar_t* const kHkcuUsage = L"Usage: Marovendel.exe HKCU <BrowserName> <ExecutablePath>\n";
 const wchar_t* const kHklmUsage = L"Usage: Marovendel.exe HKLM <BrowserName> <ExecutablePath>\n";
@@ -42,6 +44,14 @@ TEST_F(CommandLineTest, IncompleteFormsPrintUsageOrRefuseWithStatus1) {
         {"hklm-after-hkcu-not-admin", false, {L"HKCU", L"A", L"a.exe", L"HKLM", L"B", L"b.exe"},
          kAdminRequired},
         {"unicode-root-word", true, {L"HKC\u00dc", L"A", L"a.exe"}, kBanner},
+        {"settings-one-arg", true, {L"settings", L"HKCU"}, kHkcuUsage},
+        {"check-one-arg", true, {L"check", L"x"}, kBanner},
+        {"settings-bad-root", false, {L"Settings", L"HKCR", L"Foo"},
+         L"Invalid root key. Use HKCU or HKLM.\n"},
+        {"check-bad-root", true, {L"CHECK", L"all", L"Foo"},
+         L"Invalid root key. Use HKCU or HKLM.\n"},
+        {"check-bad-name", true, {L"check", L"HKLM", L"a/b"},
+         L"The browser name must not contain \\ or /.\n"},
     };
     for (const UsageCase& c : cases) {
         SCOPED_TRACE(c.id);

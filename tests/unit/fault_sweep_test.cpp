@@ -17,6 +17,7 @@ using test_platform::FileOperationRecord;
 
 const std::wstring kClientPath = L"SOFTWARE\\Clients\\StartMenuInternet\\Foo";
 const std::wstring kBackup = L"C:\\Tools\\Foo.reg";
+const std::wstring kFooExe = L"C:\\Apps\\Foo\\foo.exe";
 const std::vector<std::uint8_t> kEarlierBackup = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
 
 // Every line the program can print; %ls stands for any text.
@@ -54,6 +55,12 @@ const wchar_t* const kMessages[] = {
     L"Failed to delete browser registry key: %ls",
     L"Successfully deleted browser from RegisteredApplications: %ls",
     L"Failed to delete browser from RegisteredApplications: %ls",
+    // settings and check (whose problem lines are indented like the listing's)
+    L"%ls is not registered under HKCU.",
+    L"Opened Settings > Default apps for %ls.",
+    L"Failed to open Settings: %ls",
+    L"%ls is registered correctly under HKCU.",
+    L"%ls problem(s) under HKCU; register it again to repair.",
 };
 
 bool IsOwnMessage(const std::wstring& line) {
@@ -121,6 +128,7 @@ void Seed() {
     PutKey(RootKey::CurrentUser, kClientPath + L"\\Empty");
     PutString(RootKey::CurrentUser, kClientPath + L"\\Deep\\Deeper", nullptr, L"deep");
     test_platform::PutFile(kBackup, kEarlierBackup);
+    test_platform::PutFile(kFooExe, {});  // so that Foo checks clean
     ClearFaultsAndCounters();
     test_platform::ClearFileFaultsAndCounters();
     test_platform::ClearOutput();
@@ -229,7 +237,8 @@ SweepCount Sweep(const std::vector<std::wstring>& words, bool checkBackup) {
             EXPECT_TRUE(Restores(backup, before));
         }
         std::vector<std::wstring> files = test_platform::FilePaths();
-        EXPECT_EQ(files, std::vector<std::wstring>{kBackup}) << "a temporary file was left behind";
+        EXPECT_EQ(files, (std::vector<std::wstring>{kFooExe, kBackup}))
+            << "a temporary file was left behind";
     }
     return count;
 }
@@ -246,6 +255,8 @@ TEST_F(FaultSweepTest, EveryFailingOperationIsSurvivedAndReported) {
         {"list", {L"list"}, false},
         {"delete", {L"delete", L"HKCU", L"Foo"}, true},
         {"delete-nobackup", {L"delete", L"HKCU", L"Foo", L"-nobackup"}, false},
+        {"settings", {L"settings", L"HKCU", L"Foo"}, false},
+        {"check", {L"check", L"HKCU", L"Foo"}, false},
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command.id);

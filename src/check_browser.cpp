@@ -1,0 +1,362 @@
+// Check: reads a registration the way Windows uses it, whoever wrote it, and
+// prints one line per part that would keep the browser out of Default apps or
+// keep a link from opening. Each line names the key, and the value in
+// parentheses ("(default)" for the unnamed one). Every key is opened for
+// reading only.
+#include <vector>
+
+#include "marovendel.h"
+#include "platform/platform.h"
+
+using registry::Access;
+using registry::Key;
+using registry::kSuccess;
+using registry::Status;
+
+namespace {
+
+// Commands, descriptions and paths are read up to this many bytes.
+constexpr std::size_t kValueBytes = 8192;
+// The registry's own limit for value names.
+constexpr std::size_t kMaxValueNameChars = 16383;
+
+constexpr const wchar_t* kClassesPath = L"Software\\Classes\\";
+constexpr const wchar_t* kOpenCommand = L"\\shell\\open\\command";
+
+struct Report {
+    RootKey root;
+    int problems = 0;
+};
+
+// "HKCU\path", the way every line names a key.
+std::wstring KeyName(RootKey root, const std::wstring& path) {
+    return std::wstring(RootWord(root)) + L"\\" + path;
+}
+
+// "HKCU\path (name)", the way every line names a value.
+std::wstring ValueName(RootKey root, const std::wstring& path, const wchar_t* name) {
+    return KeyName(root, path) + L" (" + (name == nullptr ? L"default" : name) + L")";
+}
+
+void AddProblem(Report& report, const std::wstring& where, const std::wstring& what) {
+    Print(L"  %ls: %ls\n", where.c_str(), what.c_str());
+    ++report.problems;
+}
+
+void ReportUnopenedKey(Report& report, RootKey root, const std::wstring& path, Status status) {
+    AddProblem(report, KeyName(root, path),
+               status == registry::kFileNotFound ? L"the key is missing"
+                                                 : L"the key could not be opened");
+}
+
+// Opens root\path for reading; on failure reports the key and returns false.
+bool OpenRequiredKey(Report& report, RootKey root, const std::wstring& path, Key& key) {
+    const Status status = registry::OpenKey(root, path, Access::Read, key);
+    if (status != kSuccess) {
+        ReportUnopenedKey(report, root, path, status);
+    }
+    return status == kSuccess;
+}
+
+// Opens root\path for reading when it exists; reports only a key that exists
+// but cannot be opened.
+bool OpenOptionalKey(Report& report, RootKey root, const std::wstring& path, Key& key) {
+    const Status status = registry::OpenKey(root, path, Access::Read, key);
+    if (status != kSuccess && status != registry::kFileNotFound) {
+        ReportUnopenedKey(report, root, path, status);
+    }
+    return status == kSuccess;
+}
+
+bool IsString(const registry::ValueData& data) {
+    return data.type == registry::kRegSz || data.type == registry::kRegExpandSz;
+}
+
+// One string value as read, up to kValueBytes.
+struct StringRead {
+    Status status = registry::kFileNotFound;
+    bool isString = false;
+    std::wstring text;
+};
+
+StringRead ReadString(const Key& key, const wchar_t* name) {
+    registry::ValueData data;
+    StringRead read;
+    read.status = registry::QueryValue(key, name, kValueBytes, data);
+    read.isString = IsString(data);
+    if (read.status == kSuccess && read.isString) {
+        read.text = registry::StringFromBytes(data.bytes);
+    }
+    return read;
+}
+
+// Whether read holds a non-empty string; otherwise reports why not against
+// where.
+bool RequireString(Report& report, const StringRead& read, const std::wstring& where) {
+    if (read.status == registry::kFileNotFound) {
+        AddProblem(report, where, L"the value is missing");
+    } else if (read.status == registry::kMoreData) {
+        AddProblem(report, where, L"the value is too long to check");
+    } else if (read.status != kSuccess) {
+        AddProblem(report, where, L"the value could not be read");
+    } else if (!read.isString) {
+        AddProblem(report, where, L"the value is not a string");
+    } else if (read.text.empty()) {
+        AddProblem(report, where, L"the value is empty");
+    } else {
+        return true;
+    }
+    return false;
+}
+
+// The program a command starts, found as CreateProcess finds it: a quoted
+// first token names it; otherwise each prefix that ends at a space is tried,
+// shortest first, then the whole command. Returns whether one is a file; the
+// problem to report otherwise is left in problem.
+bool FindProgram(const std::wstring& command, std::wstring& problem) {
+    const std::size_t start = command.find_first_not_of(L" \t");
+    if (start == std::wstring::npos) {
+        problem = L"the command is blank";
+        return false;
+    }
+    if (command[start] == L'"') {
+        const std::size_t close = command.find(L'"', start + 1);
+        const std::wstring program = command.substr(
+            start + 1, close == std::wstring::npos ? std::wstring::npos : close - start - 1);
+        problem = L"the program " + program + L" does not exist";
+        return platform::IsExistingFile(program);
+    }
+    const std::wstring unquoted = command.substr(start);
+    for (std::size_t space = unquoted.find(L' '); space != std::wstring::npos;
+         space = unquoted.find(L' ', space + 1)) {
+        if (platform::IsExistingFile(unquoted.substr(0, space))) {
+            return true;
+        }
+    }
+    problem = unquoted.find(L' ') == std::wstring::npos
+                  ? L"the program " + unquoted + L" does not exist"
+                  : std::wstring(L"the command names no existing program file");
+    return platform::IsExistingFile(unquoted);
+}
+
+bool PassesTheLink(const std::wstring& command) {
+    return command.find(L"%1") != std::wstring::npos || command.find(L"%L") != std::wstring::npos ||
+           command.find(L"%l") != std::wstring::npos;
+}
+
+// Checks the default value of the open command key at root\path.
+void CheckOpenCommand(Report& report, RootKey root, const std::wstring& path, const Key& key,
+                      bool needsLink) {
+    const std::wstring where = ValueName(root, path, nullptr);
+    const StringRead read = ReadString(key, nullptr);
+    if (!RequireString(report, read, where)) {
+        return;
+    }
+    const std::wstring& command = read.text;
+    std::wstring problem;
+    if (!FindProgram(platform::ExpandEnvironment(command), problem)) {
+        AddProblem(report, where, problem);
+    }
+    if (needsLink && !PassesTheLink(command)) {
+        AddProblem(report, where, L"the command does not pass the link (%1 or %L)");
+    }
+}
+
+// The RegisteredApplications entry, read once: it decides whether the name
+// is registered at all, and then where the capabilities are.
+struct RegisteredEntry {
+    Status keyStatus = registry::kFileNotFound;
+    StringRead value;
+
+    bool IsAbsent() const { return value.status == registry::kFileNotFound; }
+};
+
+RegisteredEntry ReadRegisteredEntry(RootKey root, const std::wstring& clientName) {
+    RegisteredEntry entry;
+    Key applications;
+    entry.keyStatus =
+        registry::OpenKey(root, kRegisteredApplicationsPath, Access::Read, applications);
+    entry.value.status = entry.keyStatus;
+    if (entry.keyStatus == kSuccess) {
+        entry.value = ReadString(applications, clientName.c_str());
+    }
+    return entry;
+}
+
+// Where the entry says the capabilities are. When it is unusable the rest is
+// checked where Marovendel puts them.
+std::wstring CheckRegisteredEntry(Report& report, const RegisteredEntry& entry,
+                                  const std::wstring& clientName,
+                                  const std::wstring& clientPath) {
+    if (entry.keyStatus != kSuccess) {
+        ReportUnopenedKey(report, report.root, kRegisteredApplicationsPath, entry.keyStatus);
+    } else if (RequireString(report, entry.value,
+                             ValueName(report.root, kRegisteredApplicationsPath,
+                                       clientName.c_str()))) {
+        return entry.value.text;
+    }
+    return clientPath + L"\\Capabilities";
+}
+
+// The client's own open command, where it has one: Windows starts it from
+// the Start menu's browser entry. It takes no link.
+void CheckClientCommand(Report& report, const Key& client, const std::wstring& clientPath) {
+    Key command;
+    const Status status = registry::OpenKey(client, L"shell\\open\\command", Access::Read, command);
+    if (status == kSuccess) {
+        CheckOpenCommand(report, report.root, clientPath + kOpenCommand, command, false);
+    } else if (status != registry::kFileNotFound) {
+        ReportUnopenedKey(report, report.root, clientPath + kOpenCommand, status);
+    }
+}
+
+// Windows leaves an application without a description out of Default apps.
+void CheckDescription(Report& report, const Key& capabilities, const std::wstring& path) {
+    RequireString(report, ReadString(capabilities, L"ApplicationDescription"),
+                  ValueName(report.root, path, L"ApplicationDescription"));
+}
+
+bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) {
+    for (const std::wstring& known : names) {
+        if (EqualsIgnoringCase(known, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Adds the class each value of an associations key names to classes (once
+// each), reporting values that cannot name one. Returns the value names.
+std::vector<std::wstring> CollectClasses(Report& report, const Key& associations,
+                                         const std::wstring& path,
+                                         std::vector<std::wstring>& classes) {
+    std::vector<std::wstring> names;
+    for (std::uint32_t index = 0;; ++index) {
+        std::wstring name;
+        registry::ValueData data;
+        const Status status =
+            registry::EnumValue(associations, index, kMaxValueNameChars, kValueBytes, name, data);
+        if (status == registry::kNoMoreItems) {
+            break;
+        }
+        if (status != kSuccess) {
+            // Retrying the same index could fail forever.
+            AddProblem(report, KeyName(report.root, path),
+                       status == registry::kMoreData ? L"a value is too long to check"
+                                                     : L"the values could not be read");
+            break;
+        }
+        names.push_back(name);
+        const std::wstring where = ValueName(report.root, path, name.c_str());
+        const std::wstring progId = registry::StringFromBytes(data.bytes);
+        if (!IsString(data)) {
+            AddProblem(report, where, L"the value is not a string");
+        } else if (progId.empty()) {
+            AddProblem(report, where, L"the value is empty");
+        } else if (registry::Utf16Length(progId) > registry::kMaxKeyNameChars) {
+            AddProblem(report, where, L"the value is too long to name a class");
+        } else if (!Contains(classes, progId)) {
+            classes.push_back(progId);
+        }
+    }
+    return names;
+}
+
+// The web associations, which must cover http and https.
+void CollectUrlClasses(Report& report, const std::wstring& capabilitiesPath,
+                       std::vector<std::wstring>& classes) {
+    const std::wstring path = capabilitiesPath + L"\\URLAssociations";
+    Key associations;
+    if (!OpenRequiredKey(report, report.root, path, associations)) {
+        return;
+    }
+    const std::vector<std::wstring> names = CollectClasses(report, associations, path, classes);
+    for (const wchar_t* scheme : {L"http", L"https"}) {
+        if (!Contains(names, scheme)) {
+            AddProblem(report, ValueName(report.root, path, scheme), L"the value is missing");
+        }
+    }
+}
+
+void CollectFileClasses(Report& report, const std::wstring& capabilitiesPath,
+                        std::vector<std::wstring>& classes) {
+    const std::wstring path = capabilitiesPath + L"\\FileAssociations";
+    Key associations;
+    if (OpenOptionalKey(report, report.root, path, associations)) {
+        CollectClasses(report, associations, path, classes);
+    }
+}
+
+// Opens path as the merged classes view finds it: under the root, and for an
+// HKCU client under HKLM after it. False when neither has it.
+bool OpenClassKey(RootKey root, const std::wstring& path, Key& key, RootKey& found) {
+    found = root;
+    if (registry::OpenKey(root, path, Access::Read, key) == kSuccess) {
+        return true;
+    }
+    found = RootKey::LocalMachine;
+    return root == RootKey::CurrentUser &&
+           registry::OpenKey(found, path, Access::Read, key) == kSuccess;
+}
+
+void CheckClass(Report& report, const std::wstring& progId) {
+    const std::wstring classPath = kClassesPath + progId;
+    Key classKey;
+    RootKey classRoot;
+    if (!OpenClassKey(report.root, classPath, classKey, classRoot)) {
+        AddProblem(report, KeyName(report.root, classPath),
+                   report.root == RootKey::CurrentUser ? L"the key is missing here and under HKLM"
+                                                       : L"the key is missing");
+        return;
+    }
+    const std::wstring commandPath = classPath + kOpenCommand;
+    Key command;
+    RootKey commandRoot;
+    if (!OpenClassKey(report.root, commandPath, command, commandRoot)) {
+        AddProblem(report, KeyName(classRoot, commandPath), L"the key is missing");
+        return;
+    }
+    CheckOpenCommand(report, commandRoot, commandPath, command, true);
+}
+
+void CheckCapabilities(Report& report, const std::wstring& capabilitiesPath) {
+    Key capabilities;
+    if (!OpenRequiredKey(report, report.root, capabilitiesPath, capabilities)) {
+        return;
+    }
+    CheckDescription(report, capabilities, capabilitiesPath);
+    std::vector<std::wstring> classes;
+    CollectUrlClasses(report, capabilitiesPath, classes);
+    CollectFileClasses(report, capabilitiesPath, classes);
+    for (const std::wstring& progId : classes) {
+        CheckClass(report, progId);
+    }
+}
+
+}  // namespace
+
+Outcome CheckBrowser(RootKey root, const std::wstring& clientName) {
+    const std::wstring clientPath = std::wstring(kStartMenuInternetPath) + L"\\" + clientName;
+    Key client;
+    const Status clientStatus = registry::OpenKey(root, clientPath, Access::Read, client);
+    const RegisteredEntry entry = ReadRegisteredEntry(root, clientName);
+    if (clientStatus == registry::kFileNotFound && entry.IsAbsent()) {
+        PrintNotRegistered(root, clientName);
+        return Outcome::Refused;
+    }
+    Report report{root};
+    const std::wstring capabilitiesPath = CheckRegisteredEntry(report, entry, clientName, clientPath);
+    if (clientStatus == kSuccess) {
+        CheckClientCommand(report, client, clientPath);
+    } else if (clientStatus != registry::kFileNotFound) {
+        ReportUnopenedKey(report, root, clientPath, clientStatus);
+    }
+    CheckCapabilities(report, capabilitiesPath);
+    if (report.problems == 0) {
+        Print(L"%ls is registered correctly under %ls.\n", clientName.c_str(), RootWord(root));
+        return Outcome::Done;
+    }
+    Print(L"%ls has %d problem(s) under %ls; register it again to repair.\n", clientName.c_str(),
+          report.problems, RootWord(root));
+    return Outcome::Failed;
+}

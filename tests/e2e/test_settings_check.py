@@ -1,0 +1,154 @@
+"""The settings and check forms end to end: the real exe under Wine opens
+the Default apps URI through the shell, and checks registrations written by
+Marovendel and by a browser's installer against the prefix's real files."""
+
+import os
+import shutil
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from test_list import FOREIGN  # noqa: E402
+from wine_harness import WinePrefix  # noqa: E402
+
+FIREFOX = "Firefox-308046B0AF4A39CB"
+FIREFOX_EXE = "C:\\Program Files\\Mozilla Firefox\\firefox.exe"
+
+
+def expandable(text):
+    """REG_EXPAND_SZ data in registry-editor form, terminator included."""
+    data = (text + "\0").encode("utf-16-le")
+    return "hex(2):" + ",".join("%02x" % byte for byte in data)
+
+
+# What the installer adds to the client key that FOREIGN holds: the entry
+# Settings reads, the description, the file associations and both classes,
+# one of them with an expandable command.
+FIREFOX_REST = "\r\n".join([
+    "Windows Registry Editor Version 5.00",
+    "",
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\RegisteredApplications]",
+    '"%s"="Software\\\\Clients\\\\StartMenuInternet\\\\%s\\\\Capabilities"' % (FIREFOX, FIREFOX),
+    "",
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\StartMenuInternet\\%s\\Capabilities]" % FIREFOX,
+    '"ApplicationName"="Firefox"',
+    '"ApplicationDescription"="Firefox delivers safe, easy web browsing."',
+    '"ApplicationIcon"="C:\\\\Program Files\\\\Mozilla Firefox\\\\firefox.exe,0"',
+    "",
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\StartMenuInternet\\%s\\Capabilities\\FileAssociations]"
+    % FIREFOX,
+    '".htm"="FirefoxHTML-308046B0AF4A39CB"',
+    '".html"="FirefoxHTML-308046B0AF4A39CB"',
+    "",
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\FirefoxURL-308046B0AF4A39CB\\shell\\open\\command]",
+    '@="\\"C:\\\\Program Files\\\\Mozilla Firefox\\\\firefox.exe\\" -osint -url \\"%1\\""',
+    "",
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\FirefoxHTML-308046B0AF4A39CB\\shell\\open\\command]",
+    "@=" + expandable('"%ProgramFiles%\\Mozilla Firefox\\firefox.exe" -osint -url "%1"'),
+    "",
+]) + "\r\n"
+
+# Wine resolves URL protocols from HKLM's classes only.
+SETTINGS_PROTOCOL = "\r\n".join([
+    "Windows Registry Editor Version 5.00",
+    "",
+    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\ms-settings]",
+    '"URL Protocol"=""',
+    "",
+    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\ms-settings\\shell\\open\\command]",
+    '@="\\"C:\\\\Tools\\\\record_arguments.exe\\" \\"%1\\""',
+    "",
+]) + "\r\n"
+
+
+class CheckTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = WinePrefix("check")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.prefix.close()
+
+    def put_program(self, windows_path):
+        path = self.prefix.unix_path(windows_path)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        open(path, "wb").close()
+
+    def test_own_registrations(self):
+        p = self.prefix
+        # An unquoted path with a space, as the client's command stores it.
+        self.put_program("C:\\Portable Apps\\browser.exe")
+        self.assertEqual(p.marovendel("HKCU", "Carry", "C:\\Portable Apps\\browser.exe").status, 0)
+        result = p.marovendel("check", "HKCU", "Carry")
+        self.assertEqual(result.stdout, "Carry is registered correctly under HKCU.\n")
+        self.assertEqual(result.status, 0)
+
+        # C:\Tools exists, but as a directory it is no program.
+        self.assertEqual(p.marovendel("HKCU", "Gone", "C:\\Tools x\\gone.exe").status, 0)
+        result = p.marovendel("check", "hkcu", "Gone")
+        self.assertEqual(result.stdout,
+                         "  HKCU\\SOFTWARE\\Clients\\StartMenuInternet\\Gone\\shell\\open\\command"
+                         " (default): the command names no existing program file\n"
+                         "  HKCU\\Software\\Classes\\GoneURL\\shell\\open\\command (default):"
+                         " the program C:\\Tools x\\gone.exe does not exist\n"
+                         "Gone has 2 problem(s) under HKCU; register it again to repair.\n")
+        self.assertEqual(result.status, 2)
+
+    def test_installed_browser_checks_clean_once_its_program_exists(self):
+        p = self.prefix
+        self.assertEqual(p.reg_import_text(FOREIGN).status, 0)
+        self.assertEqual(p.reg_import_text(FIREFOX_REST).status, 0)
+        missing = " (default): the program %s does not exist\n" % FIREFOX_EXE
+        result = p.marovendel("check", "HKLM", FIREFOX)
+        self.assertEqual(result.stdout,
+                         "  HKLM\\SOFTWARE\\Clients\\StartMenuInternet\\%s\\shell\\open\\command"
+                         % FIREFOX + missing +
+                         "  HKLM\\Software\\Classes\\FirefoxURL-308046B0AF4A39CB\\shell\\open\\command"
+                         + missing +
+                         "  HKLM\\Software\\Classes\\FirefoxHTML-308046B0AF4A39CB\\shell\\open\\command"
+                         + missing +
+                         "%s has 3 problem(s) under HKLM; register it again to repair.\n" % FIREFOX)
+        self.assertEqual(result.status, 2)
+
+        self.put_program(FIREFOX_EXE)
+        result = p.marovendel("check", "HKLM", FIREFOX)
+        self.assertEqual(result.stdout, "%s is registered correctly under HKLM.\n" % FIREFOX)
+        self.assertEqual(result.status, 0)
+        result = p.marovendel("check", "HKCU", FIREFOX)
+        self.assertEqual(result.stdout, "%s is not registered under HKCU.\n" % FIREFOX)
+        self.assertEqual(result.status, 1)
+
+
+class SettingsTest(unittest.TestCase):
+    def setUp(self):
+        self.prefix = WinePrefix("settings")
+
+    def tearDown(self):
+        self.prefix.close()
+
+    def test_the_shell_receives_the_encoded_uri(self):
+        record = os.environ.get("MAROVENDEL_RECORD_ARGUMENTS")
+        if not record:
+            self.skipTest("helper program not built")
+        p = self.prefix
+        shutil.copy2(record, os.path.join(p.tools, "record_arguments.exe"))
+        self.assertEqual(p.reg_import_text(SETTINGS_PROTOCOL).status, 0)
+        name = "Mine \u00e9 \U0001F310"
+        self.assertEqual(p.marovendel("HKCU", name, "C:\\Users\\me\\mine.exe").status, 0)
+        result = p.marovendel("settings", "HKCU", name)
+        self.assertEqual(result.stdout, "Opened Settings > Default apps for %s.\n" % name)
+        self.assertEqual(result.status, 0)
+        recorded = os.path.join(p.tools, "arguments.txt")
+        for _ in range(100):
+            if os.path.exists(recorded) and os.path.getsize(recorded) > 0:
+                break
+            time.sleep(0.1)
+        with open(recorded, encoding="utf-8") as handle:
+            self.assertEqual(handle.read(), "ms-settings:defaultapps?registeredAppUser="
+                                            "Mine%20%C3%A9%20%F0%9F%8C%90\n")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,130 @@
+// The check form: registrations that must check clean, and the line each
+// kind of fault prints.
+#include <functional>
+
+#include "support/run_command.h"
+
+namespace {
+
+using registry::memory::PutKey;
+using registry::memory::PutString;
+using registry::memory::PutValue;
+
+const std::wstring kClients = L"SOFTWARE\\Clients\\StartMenuInternet\\";
+const std::wstring kFooExe = L"C:\\Apps\\Foo\\foo.exe";
+const std::wstring kFooCommand = L"Software\\Classes\\FooURL\\shell\\open\\command";
+
+void PutProgram(const std::wstring& path) {
+    test_platform::PutFile(path, {});
+}
+
+void Register(const std::wstring& root, const std::wstring& name, const std::wstring& exe) {
+    ASSERT_EQ(RunCommand({root, name, exe}).status, 0);
+}
+
+class CheckBrowserTest : public CommandTest {};
+
+TEST_F(CheckBrowserTest, SoundRegistrationsCheckClean) {
+    const struct {
+        const char* id;
+        std::function<void()> seed;
+    } cases[] = {
+        {"own", [] { Register(L"HKCU", L"Foo", kFooExe); }},
+        // CreateProcess finds an unquoted path with spaces by trying each
+        // prefix that ends at a space.
+        {"unquoted-spaces", [] {
+             Register(L"HKCU", L"Foo", L"C:\\Program Files\\Foo\\foo.exe");
+             PutProgram(L"C:\\Program Files\\Foo\\foo.exe");
+         }},
+        {"unquoted-with-arguments", [] {
+             Register(L"HKCU", L"Foo", kFooExe);
+             PutString(RootKey::CurrentUser, kClients + L"Foo\\shell\\open\\command", nullptr,
+                       L"C:\\Apps\\Foo\\foo.exe --profile C:\\Apps\\Foo\\profile");
+         }},
+        // The merged classes view finds an HKCU client's class under HKLM.
+        {"class-under-hklm", [] {
+             Register(L"HKLM", L"Foo", kFooExe);
+             Register(L"HKCU", L"Foo", kFooExe);
+             registry::DeleteTree(RootKey::CurrentUser, L"Software\\Classes\\FooURL");
+         }},
+        {"expandable-command-without-terminator", [] {
+             Register(L"HKCU", L"Foo", kFooExe);
+             test_platform::SetEnvironment(L"APPS", L"C:\\Apps");
+             PutValue(RootKey::CurrentUser, kFooCommand, nullptr, registry::kRegExpandSz,
+                      registry::ToUtf16Bytes(L"\"%apps%\\Foo\\foo.exe\" --url %L"));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        PutProgram(kFooExe);
+        c.seed();
+        test_platform::SetAdministrator(false);
+        const std::wstring before = registry::memory::Dump();
+        CommandResult result = RunCommand({L"check", L"HKCU", L"Foo"});
+        EXPECT_EQ(result.output, L"Foo is registered correctly under HKCU.\n");
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(registry::memory::Dump(), before) << "the check changed the registry";
+    }
+}
+
+TEST_F(CheckBrowserTest, MissingProgramOrLinkIsNamedByKeyAndValue) {
+    Register(L"HKLM", L"Foo", kFooExe);
+    test_platform::SetAdministrator(false);
+    CommandResult result = RunCommand({L"check", L"hklm", L"Foo"});
+    EXPECT_EQ(result.output,
+              L"  HKLM\\SOFTWARE\\Clients\\StartMenuInternet\\Foo\\shell\\open\\command (default): "
+              L"the program C:\\Apps\\Foo\\foo.exe does not exist\n"
+              L"  HKLM\\Software\\Classes\\FooURL\\shell\\open\\command (default): "
+              L"the program C:\\Apps\\Foo\\foo.exe does not exist\n"
+              L"Foo has 2 problem(s) under HKLM; register it again to repair.\n");
+    EXPECT_EQ(result.status, 2);
+
+    PutProgram(kFooExe);
+    PutString(RootKey::LocalMachine, kFooCommand, nullptr, L"\"" + kFooExe + L"\" -new-window");
+    result = RunCommand({L"check", L"HKLM", L"Foo"});
+    EXPECT_EQ(result.output,
+              L"  HKLM\\Software\\Classes\\FooURL\\shell\\open\\command (default): "
+              L"the command does not pass the link (%1 or %L)\n"
+              L"Foo has 1 problem(s) under HKLM; register it again to repair.\n");
+    EXPECT_EQ(result.status, 2);
+}
+
+TEST_F(CheckBrowserTest, ForeignRegistrationFaultsAreEachReportedOnce) {
+    const std::wstring client = kClients + L"Odd";
+    PutString(RootKey::CurrentUser, client + L"\\shell\\open\\command", nullptr,
+              L"C:\\Program Files\\Odd\\odd.exe -new");
+    PutString(RootKey::CurrentUser, client + L"\\Capabilities", L"ApplicationDescription", L"");
+    registry::memory::PutDword(RootKey::CurrentUser, client + L"\\Capabilities\\URLAssociations",
+                               L"http", 7);
+    PutString(RootKey::CurrentUser, client + L"\\Capabilities\\FileAssociations", L".htm",
+              L"OddHTML");
+    PutString(RootKey::CurrentUser, client + L"\\Capabilities\\FileAssociations", L".html",
+              L"oddhtml");
+    PutString(RootKey::CurrentUser, L"Software\\Classes\\OddHTML", nullptr, L"Odd page");
+    PutString(RootKey::CurrentUser, client + L"\\Capabilities\\FileAssociations", L".xht",
+              L"OddXHT");
+    CommandResult result = RunCommand({L"check", L"HKCU", L"Odd"});
+    const std::wstring caps = L"  HKCU\\" + client + L"\\Capabilities";
+    EXPECT_EQ(result.output,
+              L"  HKCU\\SOFTWARE\\RegisteredApplications (Odd): the value is missing\n"
+              L"  HKCU\\" + client + L"\\shell\\open\\command (default): "
+              L"the command names no existing program file\n" +
+              caps + L" (ApplicationDescription): the value is empty\n" +
+              caps + L"\\URLAssociations (http): the value is not a string\n" +
+              caps + L"\\URLAssociations (https): the value is missing\n"
+              L"  HKCU\\Software\\Classes\\OddHTML\\shell\\open\\command: the key is missing\n"
+              L"  HKCU\\Software\\Classes\\OddXHT: the key is missing here and under HKLM\n"
+              L"Odd has 7 problem(s) under HKCU; register it again to repair.\n");
+    EXPECT_EQ(result.status, 2);
+}
+
+TEST_F(CheckBrowserTest, NameUnknownToTheRootIsNotRegistered) {
+    Register(L"HKLM", L"Foo", kFooExe);
+    PutKey(RootKey::CurrentUser, kClients + L"Other");
+    CommandResult result = RunCommand({L"check", L"HKCU", L"Foo"});
+    EXPECT_EQ(result.output, L"Foo is not registered under HKCU.\n");
+    EXPECT_EQ(result.status, 1);
+}
+
+}  // namespace
