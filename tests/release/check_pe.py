@@ -12,7 +12,7 @@ import struct
 import sys
 
 MACHINES = {"i686": (0x014C, 0x10B), "x86_64": (0x8664, 0x20B)}
-SYSTEM_DLLS = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "shell32.dll", "user32.dll"}
+SYSTEM_DLLS = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll", "shell32.dll", "user32.dll"}
 CONSOLE_SUBSYSTEM = 3
 
 
