@@ -7,6 +7,7 @@ set -euo pipefail
 have_all() {
     command -v i686-w64-mingw32-g++-posix >/dev/null &&
     command -v i686-w64-mingw32-windres >/dev/null &&
+    command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
     command -v wine >/dev/null &&
     command -v cmake >/dev/null && command -v ninja >/dev/null &&
     command -v clang++ >/dev/null &&
@@ -30,4 +31,5 @@ $SUDO apt-get install -y -q --no-install-recommends \
     googletest \
     clang libclang-rt-14-dev \
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
     wine wine32:i386
