@@ -3,7 +3,8 @@
 # project's own build folders (build/<preset>), then copies the sources to a
 # temporary folder, builds and packs them there from scratch, and compares the
 # two exes, the two zips and SHA256SUMS byte for byte. Anything that puts a
-# time, a path or other build-specific bytes into them shows up here.
+# time, a path or any other trace of one particular build into them shows up
+# here.
 #
 # Prints one line per compared file and a summary line; exits 0 only when
 # every file is the same in both builds.
