@@ -71,6 +71,8 @@ build mingw-x86_64 && have_x86_64=true
 if $have_i686; then
     echo "== mingw-i686 Marovendel.exe as a file"
     check "PE header and imports" python3 tests/release/check_pe.py build/mingw-i686/Marovendel.exe i686
+    check "stripped and small" tests/release/check_exe.sh i686-w64-mingw32-objdump \
+        build/mingw-i686/Marovendel.exe 450000
     if runs_32bit_x86; then
         checker=build/mingw-i686/tests/resources/check_resources.exe
     else
@@ -98,6 +100,13 @@ $have_x86_64 && run_ctest mingw-x86_64
 
 if command -v clang++ >/dev/null; then
     build fuzz && run_ctest fuzz  # the unit tests under clang, and each fuzzer for a minute
+fi
+
+# One more build of both Windows exes, elsewhere, that must match the first
+# byte for byte, and so must the release zips made from each.
+if $have_i686 && $have_x86_64; then
+    echo "== release builds reproducible"
+    check "reproducible release" tests/release/reproducible.sh
 fi
 
 echo
