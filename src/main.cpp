@@ -56,8 +56,14 @@ int RunDelete(bool isAdmin, wchar_t** words, int available) {
     if (RefuseClientName(clientName)) {
         return kExitUsage;
     }
-    const bool noBackup = available > 2 && std::wstring(words[2]) == L"-nobackup";
-    return StatusOf(DeleteBrowser(root, clientName, noBackup));
+    DeleteOptions options;
+    // The words after the name may be -nobackup and -all, in either order.
+    for (int extra = 2; extra < available && extra < 4; ++extra) {
+        const std::wstring word = words[extra];
+        options.noBackup = options.noBackup || word == L"-nobackup";
+        options.removeClass = options.removeClass || word == L"-all";
+    }
+    return StatusOf(DeleteBrowser(root, clientName, options));
 }
 
 }  // namespace
