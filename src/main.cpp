@@ -91,6 +91,7 @@ void PrintCapabilities(RootKey root, const std::wstring& clientName) {
 }
 
 extern "C" int wmain(int argc, wchar_t** argv) {
+    const platform::FlushOutputOnExit flushOutput;
     const bool isAdmin = IsRunningAsAdmin();
     const wchar_t* program = argc > 0 ? argv[0] : L"Marovendel.exe";
     bool haveRegistration = false;

@@ -1,6 +1,7 @@
-// The test stand-in for the platform seam: captured output, a chosen
-// administrator flag and executable directory, files held in memory, fault
-// injection for file operations, and a count of shell notifications.
+// The test stand-in for the platform seam: captured output (gathered in small
+// pieces, as the real output is in large ones), a chosen administrator flag
+// and executable directory, files held in memory, fault injection for file
+// operations, and a count of shell notifications.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +21,11 @@ void SetAdministrator(bool isAdmin);
 // An empty directory makes GetExecutableDirectory fail.
 void SetExecutableDirectory(const std::wstring& directory);
 
-// Everything written to standard output since Reset.
+// Everything that reached standard output since Reset: text printed but not
+// yet flushed is not in it.
 const std::wstring& Output();
+// How many pieces the output reached it in.
+std::size_t OutputPieceCount();
 
 // Files by exact path.
 void PutFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
