@@ -1,119 +1,229 @@
 #!/usr/bin/env python3
 """Times Marovendel.exe against Wine's reg.exe on the same registry.
 
-  bench/benchmark.py list     N clients per root, N = 100, 1000, 5000
-  bench/benchmark.py delete   one client of V values in 100 subkeys
+  bench/benchmark.py list [N ...]      N clients per root (default 0 100 1000 2000)
+  bench/benchmark.py delete [V ...]    one client of V values (default 1000 10000 30000)
 
-Each figure is the median wall time of RUNS runs of one wine command, with
-wineserver kept running so no run pays for starting it. Needs the mingw-i686
-build (MAROVENDEL_EXE, default build/mingw-i686/Marovendel.exe).
+list: for each N a fresh Wine prefix gets N browser clients under each root,
+shaped as installers leave them, plus IEXPLORE.EXE, from one `reg import`.
+Then, RUNS times, alternating, after one untimed run of each:
+`Marovendel.exe list` (both roots, checked to show 2N clients), and
+`reg query HKLM\\SOFTWARE\\Clients\\StartMenuInternet /s` followed by the same
+for HKCU, timed together. "per client" is the median less the N = 0 median,
+divided by the 2N clients; the last column is `list` / `reg query`.
+
+delete: for each V a fresh prefix gets a client `Big` registered by
+Marovendel.exe plus V string values spread evenly over 100 subkeys. Then,
+RUNS times each, with the key imported again before every run and only the
+commands timed: `Marovendel.exe delete HKCU Big` (backup checked to hold all V
+values) against `reg export <key> <file> /y` plus `reg delete <key> /f`.
+"start-up" is the median of Marovendel.exe run without arguments.
+
+Every figure is a median wall time of one wine command, timed from outside
+the process with the prefix's wineserver kept running. RUNS (default 5) sets
+the runs per figure. MAROVENDEL_EXE names the exe (default: the mingw-i686
+build when this machine runs 32-bit programs, else the mingw-x86_64 build);
+the Wine loader is picked from the exe's machine type.
 """
 
 import os
 import statistics
+import subprocess
 import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+BUILD = os.path.join(HERE, "..", "build")
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-os.environ.setdefault("MAROVENDEL_EXE", os.path.join(HERE, "..", "build", "mingw-i686", "Marovendel.exe"))
-from wine_harness import WinePrefix  # noqa: E402
+WINE32 = "/usr/lib/wine/wine"
+
+
+def runs_32bit_programs():
+    """Whether 32-bit Wine starts here; some kernels have 32-bit support off."""
+    try:
+        return subprocess.run([WINE32, "--version"], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, check=False).returncode == 0
+    except OSError:
+        return False
+
+
+def default_exe():
+    arch = "mingw-i686" if runs_32bit_programs() else "mingw-x86_64"
+    return os.path.join(BUILD, arch, "Marovendel.exe")
+
+
+os.environ["MAROVENDEL_EXE"] = os.path.abspath(os.environ.get("MAROVENDEL_EXE") or default_exe())
+# Prefixes live beside the exe unless told otherwise; Wine wants them absolute.
+os.environ["MAROVENDEL_E2E_DIR"] = os.path.abspath(os.environ.get(
+    "MAROVENDEL_E2E_DIR", os.path.join(os.path.dirname(os.environ["MAROVENDEL_EXE"]), "bench-prefixes")))
+import wine_harness  # noqa: E402
+from wine_harness import EXE_WINDOWS_PATH, WinePrefix, decode_reg_file  # noqa: E402
 
 RUNS = int(os.environ.get("RUNS", "5"))
+ROOTS = (("HKEY_LOCAL_MACHINE", "HKLM"), ("HKEY_CURRENT_USER", "HKCU"))
+CLIENTS = "SOFTWARE\\Clients\\StartMenuInternet"
+ARCHITECTURES = {0x014C: "i686 (32-bit)", 0x8664: "x86_64 (64-bit)"}
 
 
-def median_of(action):
-    times = []
-    for _ in range(RUNS):
-        start = time.perf_counter()
-        action()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+def describe_setup():
+    exe = wine_harness.exe_path()
+    loader = wine_harness.loader()[0]
+    version = subprocess.run([loader, "--version"], stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, check=False).stdout.decode().strip()
+    print("exe: %s" % exe)
+    print("architecture: %s, run by %s (%s)" % (ARCHITECTURES[wine_harness.pe_machine(exe)],
+                                                 loader, version))
+    print("cores: %d; %d runs per figure, medians in seconds" % (os.cpu_count(), RUNS))
+    print()
 
 
-def timed(prefix, program, *args):
+def timed(prefix, program, *args, expect=(0,)):
     start = time.perf_counter()
-    result = prefix.run_raw(program, *args, timeout=1800)
+    status, out = prefix.run_raw(program, *args, timeout=1800)
     elapsed = time.perf_counter() - start
-    if result[0] not in (0, 2):
-        raise RuntimeError("%s %s failed: %d" % (program, args, result[0]))
-    return elapsed
+    if status not in expect:
+        raise RuntimeError("%s %s ended with %d" % (program, " ".join(args), status))
+    return elapsed, out
 
 
-def median(prefix, before, program, *args):
-    times = []
-    for _ in range(RUNS):
-        if before:
-            before()
-        times.append(timed(prefix, program, *args))
-    return statistics.median(times)
+# The listing
 
-
-def clients_file(n):
+def registration_file(n):
+    """N clients per root shaped as installers leave them, and IEXPLORE.EXE."""
     lines = ["Windows Registry Editor Version 5.00", ""]
-    for root in ("HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"):
+    for full, _ in ROOTS:
+        lines += ["[%s\\%s\\IEXPLORE.EXE\\shell\\open\\command]" % (full, CLIENTS),
+                  '@="\\"C:\\\\Program Files\\\\Internet Explorer\\\\iexplore.exe\\""', ""]
         for i in range(n):
-            key = "[%s\\SOFTWARE\\Clients\\StartMenuInternet\\Bench%05d" % (root, i)
-            lines += [key + "\\shell\\open\\command]", '@="C:\\\\Bench\\\\b%05d.exe"' % i, "",
-                      key + "\\Capabilities\\URLAssociations]",
-                      '"http"="Bench%05dURL"' % i, '"https"="Bench%05dURL"' % i, ""]
+            key = "%s\\%s\\Bench%05d" % (full, CLIENTS, i)
+            exe = "C:\\\\Browsers\\\\Bench%05d\\\\bench.exe" % i
+            lines += ["[%s]" % key, '@="Bench %05d"' % i, "",
+                      "[%s\\DefaultIcon]" % key, '@="%s,0"' % exe, "",
+                      "[%s\\shell\\open\\command]" % key, '@="\\"%s\\" -osint"' % exe, "",
+                      "[%s\\Capabilities]" % key, '"ApplicationName"="Bench %05d"' % i,
+                      '"ApplicationIcon"="%s,0"' % exe, "",
+                      "[%s\\Capabilities\\URLAssociations]" % key,
+                      '"http"="Bench%05dURL"' % i, '"https"="Bench%05dHTML"' % i, ""]
     return "\r\n".join(lines) + "\r\n"
 
 
-def bench_list():
-    print("| clients per root | Marovendel list (s) | reg query /s, both roots (s) | ratio | Marovendel per client (ms) |")
-    print("|---:|---:|---:|---:|---:|")
-    for n in (100, 1000, 5000):
-        with WinePrefix("bench-list") as prefix:
-            prefix.reg_import_text(clients_file(n), unicode=False)
-            ours = median(prefix, None, "C:\\Tools\\Marovendel.exe", "list")
+def list_once(prefix, n):
+    elapsed, out = timed(prefix, EXE_WINDOWS_PATH, "list")
+    headings = out.count(b'\r\nHKLM "') + out.count(b'\r\nHKCU "')
+    if headings != 2 * n:
+        raise RuntimeError("listing showed %d clients, not %d" % (headings, 2 * n))
+    return elapsed
 
-            def query_both():
-                for root in ("HKLM", "HKCU"):
-                    prefix.run_raw("reg", "query", root + "\\SOFTWARE\\Clients\\StartMenuInternet", "/s")
-            theirs = median_of(query_both)
-            print("| %d | %.3f | %.3f | %.2f | %.3f |" % (n, ours, theirs, ours / theirs, ours * 1000 / (2 * n)),
-                  flush=True)
+
+def query_once(prefix):
+    return sum(timed(prefix, "reg", "query", "%s\\%s" % (short, CLIENTS), "/s")[0]
+               for _, short in ROOTS)
+
+
+def measure_list(n):
+    with WinePrefix("bench-list") as prefix:
+        target = "C:\\bench-clients.reg"
+        with open(prefix.unix_path(target), "wb") as handle:
+            handle.write(registration_file(n).encode("ascii"))
+        timed(prefix, "reg", "import", target)
+        list_once(prefix, n)
+        query_once(prefix)
+        ours, theirs = [], []
+        for _ in range(RUNS):
+            ours.append(list_once(prefix, n))
+            theirs.append(query_once(prefix))
+        return statistics.median(ours), statistics.median(theirs)
+
+
+def bench_list(sizes):
+    sizes = sizes or [0, 100, 1000, 2000]
+    if 0 not in sizes:
+        sizes.insert(0, 0)
+    print("| clients per root | `list` | per client (ms) "
+          "| `reg query /s` HKLM + HKCU | per client (ms) | `list` / `reg query` |")
+    print("|---:|---:|---:|---:|---:|---:|")
+    base = None
+    for n in sizes:
+        ours, theirs = measure_list(n)
+        if n == 0:
+            base = (ours, theirs)
+            ours_each = theirs_each = "-"
+        else:
+            ours_each = "%.3f" % ((ours - base[0]) * 1000 / (2 * n))
+            theirs_each = "%.3f" % ((theirs - base[1]) * 1000 / (2 * n))
+        print("| %d | %.3f | %s | %.3f | %s | %.3f |" % (n, ours, ours_each, theirs, theirs_each,
+                                                        ours / theirs), flush=True)
+
+
+# The removal
+
+SUBKEYS = 100
+BIG = "HKCU\\SOFTWARE\\Clients\\StartMenuInternet\\Big"
 
 
 def values_file(total):
     lines = ["Windows Registry Editor Version 5.00", ""]
-    per_key = total // 100
-    for k in range(100):
+    for k in range(SUBKEYS):
         lines.append("[HKEY_CURRENT_USER\\SOFTWARE\\Clients\\StartMenuInternet\\Big\\Sub%03d]" % k)
-        for v in range(per_key):
+        for v in range(total // SUBKEYS):
             lines.append('"Value%05d"="data %05d with some text"' % (v, v))
         lines.append("")
     return "\r\n".join(lines) + "\r\n"
 
 
-def bench_delete():
-    print("| values | Marovendel delete (s) | reg export + reg delete (s) | ratio | Marovendel per value (ms) |")
-    print("|---:|---:|---:|---:|---:|")
-    for total in (1000, 10000, 30000):
-        with WinePrefix("bench-delete") as prefix:
-            text = values_file(total)
-            path = prefix.unix_path("C:\\bench.reg")
-            with open(path, "w", newline="") as handle:
-                handle.write(text)
+def restore_big(prefix):
+    timed(prefix, "reg", "import", "C:\\bench.reg")
+    timed(prefix, EXE_WINDOWS_PATH, "HKCU", "Big", "C:\\Big\\big.exe")
 
-            def restore():
-                prefix.run_raw("reg", "import", "C:\\bench.reg")
-            ours = median(prefix, restore, "C:\\Tools\\Marovendel.exe", "delete", "HKCU", "Big")
-            def export_and_delete():
-                prefix.run_raw("reg", "export", "HKCU\\SOFTWARE\\Clients\\StartMenuInternet\\Big",
-                               "C:\\Tools\\Big-reg.reg", "/y")
-                prefix.run_raw("reg", "delete", "HKCU\\SOFTWARE\\Clients\\StartMenuInternet\\Big", "/f")
-            times = []
-            for _ in range(RUNS):
-                restore()
-                start = time.perf_counter()
-                export_and_delete()
-                times.append(time.perf_counter() - start)
-            theirs = statistics.median(times)
-            print("| %d | %.3f | %.3f | %.2f | %.4f |" % (total, ours, theirs, ours / theirs, ours * 1000 / total),
-                  flush=True)
+
+def backed_up_values(prefix):
+    with open(os.path.join(prefix.tools, "Big.reg"), "rb") as handle:
+        text = decode_reg_file(handle.read())
+    return sum(1 for line in text.split("\n") if line.startswith('"Value'))
+
+
+def measure_delete(total):
+    with WinePrefix("bench-delete") as prefix:
+        with open(prefix.unix_path("C:\\bench.reg"), "w", newline="") as handle:
+            handle.write(values_file(total))
+        startup = statistics.median(timed(prefix, EXE_WINDOWS_PATH, expect=(1,))[0]
+                                    for _ in range(RUNS))
+        ours, theirs = [], []
+        for _ in range(RUNS):
+            restore_big(prefix)
+            ours.append(timed(prefix, EXE_WINDOWS_PATH, "delete", "HKCU", "Big")[0])
+            written = backed_up_values(prefix)
+            if written != total:
+                raise RuntimeError("the backup holds %d of %d values" % (written, total))
+            restore_big(prefix)
+            theirs.append(timed(prefix, "reg", "export", BIG, "C:\\Tools\\Big-reg.reg", "/y")[0]
+                          + timed(prefix, "reg", "delete", BIG, "/f")[0])
+        return startup, statistics.median(ours), statistics.median(theirs)
+
+
+def bench_delete(sizes):
+    sizes = sizes or [1000, 10000, 30000]
+    print("| values | `delete` | `reg export` + `reg delete` | `delete` / reg | start-up |")
+    print("|---:|---:|---:|---:|---:|")
+    results = []
+    for total in sizes:
+        startup, ours, theirs = measure_delete(total)
+        results.append((total, ours))
+        print("| %d | %.3f | %.3f | %.2f | %.3f |" % (total, ours, theirs, ours / theirs, startup),
+              flush=True)
+    for (n0, t0), (n1, t1) in zip(results, results[1:]):
+        print("from %d to %d values: %.4f ms per further value" % (n0, n1, (t1 - t0) * 1000 / (n1 - n0)))
+
+
+def main(argv):
+    commands = {"list": bench_list, "delete": bench_delete}
+    if len(argv) < 2 or argv[1] not in commands:
+        print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
+        return 1
+    describe_setup()
+    commands[argv[1]]([int(word) for word in argv[2:]])
+    return 0
 
 
 if __name__ == "__main__":
-    {"list": bench_list, "delete": bench_delete}[sys.argv[1]]()
+    sys.exit(main(sys.argv))

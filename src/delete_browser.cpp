@@ -1,8 +1,8 @@
 // Removal: writes a registry-editor backup of a client's registration beside
-// the executable, then deletes the client's key tree and its
-// RegisteredApplications entry. Nothing is deleted unless the backup was
-// written whole, and a backup holds every value exactly as stored, so that
-// `reg import` of it undoes the removal.
+// the executable, then deletes the client's key tree, its
+// RegisteredApplications entry and, when asked, its class. Nothing is deleted
+// unless the backup was written whole, and a backup holds every value exactly
+// as stored, so that `reg import` of it undoes the removal.
 #include <algorithm>
 
 #include "marovendel.h"
@@ -346,10 +346,23 @@ bool BackupPaths(const std::wstring& clientName, std::wstring& target, std::wstr
     return true;
 }
 
-// Writes the backup; false when it could not be written whole, and then
-// nothing may be deleted.
+// Writes the tree at path when it exists. One that exists but cannot be
+// opened fails the export.
+void ExportTreeIfPresent(ExportFile& file, RootKey root, const std::wstring& path) {
+    Key key;
+    const Status opened = registry::OpenKey(root, path, Access::Read, key);
+    if (opened == kSuccess) {
+        ExportRegistryKeyRecursively(file, root, key, path);
+    } else if (opened != registry::kFileNotFound) {
+        file.failed = true;
+    }
+}
+
+// Writes the backup: the client tree, its RegisteredApplications value and,
+// unless classKeyPath is empty, the class tree. False when it could not be
+// written whole, and then nothing may be deleted.
 bool BackUpRegistration(RootKey root, const std::wstring& clientName,
-                        const std::wstring& clientKeyPath) {
+                        const std::wstring& clientKeyPath, const std::wstring& classKeyPath) {
     std::wstring target;
     std::wstring temporary;
     if (!BackupPaths(clientName, target, temporary)) {
@@ -358,15 +371,11 @@ bool BackUpRegistration(RootKey root, const std::wstring& clientName,
     ExportFile file;
     AppendLine(file, L"Windows Registry Editor Version 5.00");
     AppendLine(file, L"");
-    Key client;
-    const Status opened = registry::OpenKey(root, clientKeyPath, Access::Read, client);
-    if (opened == kSuccess) {
-        ExportRegistryKeyRecursively(file, root, client, clientKeyPath);
-    } else if (opened != registry::kFileNotFound) {
-        file.failed = true;
-    }
-    client.Close();
+    ExportTreeIfPresent(file, root, clientKeyPath);
     ExportRegisteredApplication(file, root, clientName);
+    if (!classKeyPath.empty()) {
+        ExportTreeIfPresent(file, root, classKeyPath);
+    }
     if (file.failed) {
         Print(L"Failed to export registry keys to %ls\n", target.c_str());
         return false;
@@ -379,42 +388,61 @@ bool BackUpRegistration(RootKey root, const std::wstring& clientName,
     return WriteFileWhole(target, temporary, Encode(file));
 }
 
-}  // namespace
-
-bool DeleteBrowser(RootKey root, const std::wstring& clientName, bool noBackup) {
-    std::wstring clientKeyPath;
-    FormatBounded(clientKeyPath, kKeyPathCapacity, L"%ls\\%ls", kStartMenuInternetPath,
-                  clientName.c_str());
-    if (!noBackup && !BackUpRegistration(root, clientName, clientKeyPath)) {
+bool DeleteClientTree(RootKey root, const std::wstring& clientKeyPath) {
+    if (registry::DeleteTree(root, clientKeyPath) != kSuccess) {
+        Print(L"Failed to delete browser registry key: %ls\n", clientKeyPath.c_str());
         return false;
     }
+    Print(L"Successfully deleted browser registry key: %ls\n", clientKeyPath.c_str());
+    return true;
+}
 
-    bool complete = true;
-    bool deletedSomething = false;
-    if (registry::DeleteTree(root, clientKeyPath) == kSuccess) {
-        Print(L"Successfully deleted browser registry key: %ls\n", clientKeyPath.c_str());
-        deletedSomething = true;
-    } else {
-        Print(L"Failed to delete browser registry key: %ls\n", clientKeyPath.c_str());
-        complete = false;
-    }
-
+bool DeleteRegisteredApplication(RootKey root, const std::wstring& clientName) {
     Key applications;
     if (registry::OpenKey(root, kRegisteredApplicationsPath, Access::Write, applications) !=
         kSuccess) {
         Print(L"Failed to open RegisteredApplications key.\n");
-        complete = false;
-    } else if (registry::DeleteValue(applications, clientName.c_str()) == kSuccess) {
-        Print(L"Successfully deleted browser from RegisteredApplications: %ls\n", clientName.c_str());
-        deletedSomething = true;
-    } else {
-        Print(L"Failed to delete browser from RegisteredApplications: %ls\n", clientName.c_str());
-        complete = false;
+        return false;
     }
-    applications.Close();
+    if (registry::DeleteValue(applications, clientName.c_str()) != kSuccess) {
+        Print(L"Failed to delete browser from RegisteredApplications: %ls\n", clientName.c_str());
+        return false;
+    }
+    Print(L"Successfully deleted browser from RegisteredApplications: %ls\n", clientName.c_str());
+    return true;
+}
 
-    if (deletedSomething) {
+// The class the associations name: while it stays, a browser that was the
+// default still opens every link after its registration is gone.
+bool DeleteClassKey(RootKey root, const std::wstring& classKeyPath) {
+    if (registry::DeleteTree(root, classKeyPath) != kSuccess) {
+        Print(L"Failed to delete browser class key: %ls\n", classKeyPath.c_str());
+        return false;
+    }
+    Print(L"Successfully deleted browser class key: %ls\n", classKeyPath.c_str());
+    return true;
+}
+
+}  // namespace
+
+bool DeleteBrowser(RootKey root, const std::wstring& clientName, const DeleteOptions& options) {
+    std::wstring clientKeyPath;
+    std::wstring classKeyPath;
+    FormatBounded(clientKeyPath, kKeyPathCapacity, L"%ls\\%ls", kStartMenuInternetPath,
+                  clientName.c_str());
+    if (options.removeClass) {
+        FormatBounded(classKeyPath, kKeyPathCapacity, L"%ls\\%lsURL", kClassesPath,
+                      clientName.c_str());
+    }
+    if (!options.noBackup && !BackUpRegistration(root, clientName, clientKeyPath, classKeyPath)) {
+        return false;
+    }
+
+    const bool tree = DeleteClientTree(root, clientKeyPath);
+    const bool application = DeleteRegisteredApplication(root, clientName);
+    const bool classKey = options.removeClass && DeleteClassKey(root, classKeyPath);
+    if (tree || application || classKey) {
         platform::NotifyAssociationsChanged();
     }
-    return complete;
+    return tree && application && (classKey || !options.removeClass);
 }

@@ -68,8 +68,14 @@ int RunDelete(bool isAdmin, wchar_t** words, int available) {
     if (RefuseClientName(clientName)) {
         return kExitUsage;
     }
-    const bool noBackup = available > 2 && std::wstring(words[2]) == L"-nobackup";
-    return StatusOf(DeleteBrowser(root, clientName, noBackup));
+    DeleteOptions options;
+    // The words after the name may be -nobackup and -all, in either order.
+    for (int extra = 2; extra < available && extra < 4; ++extra) {
+        const std::wstring word = words[extra];
+        options.noBackup = options.noBackup || word == L"-nobackup";
+        options.removeClass = options.removeClass || word == L"-all";
+    }
+    return StatusOf(DeleteBrowser(root, clientName, options));
 }
 
 int StatusOf(Outcome outcome) {
@@ -123,6 +129,7 @@ void PrintCapabilities(RootKey root, const std::wstring& clientName) {
 }
 
 extern "C" int wmain(int argc, wchar_t** argv) {
+    const platform::FlushOutputOnExit flushOutput;
     const bool isAdmin = IsRunningAsAdmin();
     const wchar_t* program = argc > 0 ? argv[0] : L"Marovendel.exe";
     bool haveRegistration = false;

@@ -32,9 +32,13 @@ bool RegisterBrowser(RootKey root, const std::wstring& clientName,
 void ListBrowsers(const wchar_t* scope);
 
 // delete_browser.cpp
+struct DeleteOptions {
+    bool noBackup = false;     // remove without writing <BrowserName>.reg first
+    bool removeClass = false;  // back up and remove Software\Classes\<BrowserName>URL too
+};
 // Backs up (unless noBackup) and removes a registration; true when every
 // step succeeded.
-bool DeleteBrowser(RootKey root, const std::wstring& clientName, bool noBackup);
+bool DeleteBrowser(RootKey root, const std::wstring& clientName, const DeleteOptions& options);
 
 // open_settings.cpp
 // Opens the client's own page in Settings > Default apps.
@@ -64,6 +68,7 @@ void PrintNotRegistered(RootKey root, const std::wstring& clientName);
 // The key paths of one registration, relative to its root.
 constexpr const wchar_t* kStartMenuInternetPath = L"SOFTWARE\\Clients\\StartMenuInternet";
 constexpr const wchar_t* kRegisteredApplicationsPath = L"SOFTWARE\\RegisteredApplications";
+constexpr const wchar_t* kClassesPath = L"SOFTWARE\\Classes";
 // Longest ClientName that keeps every composed key path within 255 characters.
 constexpr std::size_t kMaxClientNameChars = 191;
 // Key paths are composed into buffers of this many characters.

@@ -13,8 +13,20 @@ namespace platform {
 // Whether the caller's token holds the built-in Administrators group.
 bool IsMemberOfAdministrators();
 
-// Writes text to standard output.
+// Queues text for standard output. It goes out in large pieces, in order,
+// and whatever is still queued at FlushOutput.
 void WriteOutput(const std::wstring& text);
+void FlushOutput();
+
+// Flushes standard output when it goes out of scope, so that every way out of
+// the function that holds it delivers what was printed.
+class FlushOutputOnExit {
+public:
+    FlushOutputOnExit() = default;
+    ~FlushOutputOnExit() { FlushOutput(); }
+    FlushOutputOnExit(const FlushOutputOnExit&) = delete;
+    FlushOutputOnExit& operator=(const FlushOutputOnExit&) = delete;
+};
 
 // The directory of the running executable, without a trailing backslash.
 bool GetExecutableDirectory(std::wstring& directory);

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/output_buffer.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -26,6 +27,10 @@ bool IsMemberOfAdministrators() {
 
 namespace {
 
+// Console writes stay well below the 64 KB that older consoles accept in one
+// call; redirected, a piece becomes at most three times as many UTF-8 bytes.
+constexpr std::size_t kOutputPieceChars = 8192;
+
 void WriteAll(HANDLE handle, const char* data, DWORD size) {
     while (size > 0) {
         DWORD written = 0;
@@ -37,37 +42,83 @@ void WriteAll(HANDLE handle, const char* data, DWORD size) {
     }
 }
 
+// Standard output, looked at once. A console gets the text as it is.
+// Redirected output is UTF-8 with CR LF line ends, so that no character is
+// lost to a code page.
+class StandardOutput {
+public:
+    StandardOutput() : handle_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+        DWORD mode = 0;
+        usable_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE;
+        console_ = usable_ && GetConsoleMode(handle_, &mode);
+    }
+
+    void Write(const std::wstring& text) const {
+        if (!usable_ || text.empty()) {
+            return;
+        }
+        if (console_) {
+            WriteToConsole(text);
+        } else {
+            WriteUtf8(text);
+        }
+    }
+
+private:
+    void WriteToConsole(const std::wstring& text) const {
+        const wchar_t* data = text.data();
+        DWORD left = static_cast<DWORD>(text.size());
+        while (left > 0) {
+            DWORD written = 0;
+            if (!WriteConsoleW(handle_, data, left, &written, nullptr) || written == 0) {
+                return;
+            }
+            data += written;
+            left -= written;
+        }
+    }
+
+    void WriteUtf8(const std::wstring& text) const {
+        std::wstring lines;
+        lines.reserve(text.size() + text.size() / 16 + 8);
+        for (wchar_t ch : text) {
+            if (ch == L'\n') {
+                lines.push_back(L'\r');
+            }
+            lines.push_back(ch);
+        }
+        const int wide = static_cast<int>(lines.size());
+        const int size =
+            WideCharToMultiByte(CP_UTF8, 0, lines.data(), wide, nullptr, 0, nullptr, nullptr);
+        if (size <= 0) {
+            return;
+        }
+        std::vector<char> utf8(static_cast<std::size_t>(size));
+        WideCharToMultiByte(CP_UTF8, 0, lines.data(), wide, utf8.data(), size, nullptr, nullptr);
+        WriteAll(handle_, utf8.data(), static_cast<DWORD>(size));
+    }
+
+    HANDLE handle_;
+    bool usable_ = false;
+    bool console_ = false;
+};
+
+OutputBuffer& Output() {
+    // Made first, so it outlives the buffer that writes to it.
+    static const StandardOutput standardOutput;
+    static OutputBuffer buffer(kOutputPieceChars,
+                               [](const std::wstring& piece) { standardOutput.Write(piece); });
+    return buffer;
+}
+
 }  // namespace
 
-// A console gets the text as it is. Redirected output is UTF-8 with CR LF line
-// ends, so that no character is lost to a code page.
 void WriteOutput(const std::wstring& text) {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (out == nullptr || out == INVALID_HANDLE_VALUE || text.empty()) {
-        return;
-    }
-    DWORD mode = 0;
-    if (GetConsoleMode(out, &mode)) {
-        DWORD written = 0;
-        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        return;
-    }
-    std::wstring lines;
-    lines.reserve(text.size() + 8);
-    for (wchar_t ch : text) {
-        if (ch == L'\n') {
-            lines.push_back(L'\r');
-        }
-        lines.push_back(ch);
-    }
-    const int wide = static_cast<int>(lines.size());
-    const int size = WideCharToMultiByte(CP_UTF8, 0, lines.data(), wide, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) {
-        return;
-    }
-    std::vector<char> utf8(static_cast<std::size_t>(size));
-    WideCharToMultiByte(CP_UTF8, 0, lines.data(), wide, utf8.data(), size, nullptr, nullptr);
-    WriteAll(out, utf8.data(), static_cast<DWORD>(size));
+    Output().Append(text);
+}
+
+void FlushOutput() {
+    Output().Flush();
 }
 
 bool GetExecutableDirectory(std::wstring& directory) {

@@ -112,6 +112,15 @@ class DeleteTest(unittest.TestCase):
         return (p.reg_export("HKCU\\%s\\%s" % (CLIENTS, name)),
                 p.reg("query", "HKCU\\" + APPLICATIONS, "/v", name).stdout)
 
+    def class_state(self, name):
+        """Every key and value of the client's class, exactly (with the
+        helper) or as reg export writes them; None when it is missing."""
+        path = "Software\\Classes\\%sURL" % name
+        if self.dump_tree:
+            status, tree = self.prefix.run_raw(self.dump_tree, "HKCU", path)
+            return sorted(tree.decode("ascii").splitlines()) if status == 0 else None
+        return self.prefix.reg_export("HKCU\\" + path)
+
     def test_backup_of_every_kind_imports_back_identically(self):
         p = self.prefix
         self.assertEqual(p.marovendel("HKCU", "Mixed", "C:\\Apps\\m.exe").status, 0)
@@ -136,6 +145,34 @@ class DeleteTest(unittest.TestCase):
         self.assertEqual(self.state("Mixed"), before)
         # The class key is not part of the removal.
         self.assertIsNotNone(p.reg_export("HKCU\\Software\\Classes\\MixedURL"))
+
+    def test_all_removes_the_class_and_its_backup_restores_all_three_parts(self):
+        p = self.prefix
+        self.assertEqual(p.marovendel("HKCU", "Whole", "C:\\Apps\\w.exe").status, 0)
+        self.assertEqual(p.reg_import_text(
+            "Windows Registry Editor Version 5.00\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Classes\\WholeURL]\r\n"
+            '"URL Protocol"=""\r\n"EditFlags"=dword:00000002\r\n\r\n'
+            "[HKEY_CURRENT_USER\\Software\\Classes\\WholeURL\\Application]\r\n"
+            '"ApplicationName"="W\u00f6le"\r\n').status, 0)
+        before = (self.state("Whole"), self.class_state("Whole"))
+        self.assertIsNotNone(before[1])
+        if self.dump_tree:
+            self.assertEqual(len(before[1]), 6 + 7)  # keys, values
+
+        result = p.marovendel("delete", "HKCU", "Whole", "-all")
+        self.assertEqual(result.stdout,
+                         "Successfully exported registry keys to C:\\Tools\\Whole.reg\n"
+                         "Successfully deleted browser registry key: "
+                         "SOFTWARE\\Clients\\StartMenuInternet\\Whole\n"
+                         "Successfully deleted browser from RegisteredApplications: Whole\n"
+                         "Successfully deleted browser class key: SOFTWARE\\Classes\\WholeURL\n")
+        self.assertEqual(result.status, 0)
+        self.assertIsNone(self.class_state("Whole"))
+        self.assertIsNone(p.reg_export("HKCU\\%s\\Whole" % CLIENTS))
+
+        self.assertEqual(p.reg("import", "C:\\Tools\\Whole.reg").status, 0)
+        self.assertEqual((self.state("Whole"), self.class_state("Whole")), before)
 
     def test_hex_data_wraps_as_reg_export_wraps_it(self):
         p = self.prefix

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "platform/output_buffer.h"
 #include "platform/platform.h"
 
 namespace {
@@ -20,7 +21,8 @@ struct OpenFile {
 struct Machine {
     bool isAdmin = true;
     std::wstring executableDirectory = L"C:\\Tools";
-    std::wstring output;
+    std::wstring output;  // what reached standard output
+    std::size_t outputPieces = 0;
     std::map<std::wstring, std::vector<std::uint8_t>> files;
     std::map<std::uintptr_t, OpenFile> openFiles;
     std::uintptr_t nextFile = 0x100;
@@ -58,6 +60,18 @@ bool Fails(test_platform::FileOp op, const std::wstring& path) {
     return false;
 }
 
+// Pieces are small here, so that commands hand on full pieces mid-run as the
+// real program does on long listings, and the rest only at the flush.
+constexpr std::size_t kTestPieceChars = 64;
+
+platform::OutputBuffer& PendingOutput() {
+    static platform::OutputBuffer buffer(kTestPieceChars, [](const std::wstring& piece) {
+        TheMachine().output += piece;
+        ++TheMachine().outputPieces;
+    });
+    return buffer;
+}
+
 bool Logged(test_platform::FileOp op, const std::wstring& path, bool succeeded) {
     TheMachine().log.push_back(test_platform::FileOperationRecord{op, path, succeeded});
     return succeeded;
@@ -86,7 +100,11 @@ bool IsMemberOfAdministrators() {
 }
 
 void WriteOutput(const std::wstring& text) {
-    TheMachine().output += text;
+    PendingOutput().Append(text);
+}
+
+void FlushOutput() {
+    PendingOutput().Flush();
 }
 
 bool GetExecutableDirectory(std::wstring& directory) {
@@ -201,6 +219,7 @@ bool IsExistingFile(const std::wstring& path) {
 namespace test_platform {
 
 void Reset() {
+    PendingOutput().Flush();  // into the old machine: a new one starts with nothing
     TheMachine() = Machine{};
 }
 
@@ -214,6 +233,10 @@ void SetExecutableDirectory(const std::wstring& directory) {
 
 const std::wstring& Output() {
     return TheMachine().output;
+}
+
+std::size_t OutputPieceCount() {
+    return TheMachine().outputPieces;
 }
 
 void PutFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
@@ -265,6 +288,7 @@ void ClearFileFaultsAndCounters() {
 }
 
 void ClearOutput() {
+    PendingOutput().Flush();
     TheMachine().output.clear();
 }
 

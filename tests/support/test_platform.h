@@ -1,7 +1,8 @@
-// The test stand-in for the platform seam: captured output, a chosen
-// administrator flag and executable directory, files held in memory, fault
-// injection for file operations, a count of shell notifications, the
-// environment, and a record of what the shell was asked to open.
+// The test stand-in for the platform seam: captured output (gathered in small
+// pieces, as the real output is in large ones), a chosen administrator flag
+// and executable directory, files held in memory, fault injection for file
+// operations, a count of shell notifications, the environment, and a record
+// of what the shell was asked to open.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +22,11 @@ void SetAdministrator(bool isAdmin);
 // An empty directory makes GetExecutableDirectory fail.
 void SetExecutableDirectory(const std::wstring& directory);
 
-// Everything written to standard output since Reset.
+// Everything that reached standard output since Reset: text printed but not
+// yet flushed is not in it.
 const std::wstring& Output();
+// How many pieces the output reached it in.
+std::size_t OutputPieceCount();
 
 // Files by exact path.
 void PutFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes);

@@ -1,4 +1,5 @@
 // The command line: which form runs, which is refused, and the exit status.
+#include "platform/platform.h"
 #include "support/run_command.h"
 
 namespace {
@@ -123,6 +124,41 @@ TEST_F(CommandLineTest, LastCompleteFormWinsAndListOrDeleteDropsIt) {
     EXPECT_EQ(*registry::memory::StoredString(RootKey::CurrentUser,
                                               kClients + L"list\\shell\\open\\command", nullptr),
               L"delete");
+}
+
+TEST_F(CommandLineTest, PrintedTextIsHeldBackYetArrivesOnEveryWayOut) {
+    Print(L"held\n");
+    EXPECT_EQ(test_platform::Output(), L"");
+    platform::FlushOutput();
+    EXPECT_EQ(test_platform::Output(), L"held\n");
+
+    std::wstring listing;
+    for (int i = 0; i < 20; ++i) {
+        const std::wstring name = L"Client" + std::to_wstring(10 + i);
+        registry::memory::PutString(RootKey::LocalMachine, kClients + name + L"\\shell\\open\\command",
+                                    nullptr, name + L".exe");
+        listing += L"\nHKLM \"" + name + L"\"\n  " + name + L".exe\n  [Capabilities\\URLAssociations not found]\n";
+    }
+    const struct {
+        const char* id;
+        std::vector<std::wstring> words;
+        std::wstring output;
+    } cases[] = {
+        {"refusal", {L"delete", L"HKCR", L"Foo"}, L"Invalid root key. Use HKCU or HKLM.\n"},
+        {"usage", {}, kBanner},
+        {"long-listing", {L"list", L"HKLM"}, listing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        test_platform::ClearOutput();
+        const std::size_t piecesBefore = test_platform::OutputPieceCount();
+        EXPECT_EQ(RunCommand(c.words).output, c.output);
+        platform::FlushOutput();
+        EXPECT_EQ(test_platform::Output(), c.output) << "text was left for a later flush";
+        if (c.output.size() > 200) {
+            EXPECT_GT(test_platform::OutputPieceCount() - piecesBefore, 2u);
+        }
+    }
 }
 
 TEST_F(CommandLineTest, NonAdministratorStillRegistersUnderHkcu) {

@@ -67,6 +67,68 @@ TEST_F(DeleteBrowserTest, APlainRegistrationBacksUpAsThe8BitFileByteForByte) {
     EXPECT_EQ(test_platform::FilePaths(), std::vector<std::wstring>{kBackup});
 }
 
+TEST_F(DeleteBrowserTest, TheAllSwitchBacksUpTheClassLastAndDeletesItLast) {
+    RunCommand({L"HKCU", L"Foo", L"C:\\Apps\\Foo\\foo.exe"});
+    CommandResult plain = RunCommand({L"delete", L"HKCU", L"Foo"});
+    const std::vector<std::uint8_t> plainBackup = *test_platform::FileContents(kBackup);
+
+    SetUp();
+    RunCommand({L"HKCU", L"Foo", L"C:\\Apps\\Foo\\foo.exe"});
+    CommandResult result = RunCommand({L"delete", L"HKCU", L"Foo", L"-all"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output, plain.output + L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n");
+    const std::string k = "[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\FooURL";
+    const std::string classEntries =
+        k + "]\r\n@=\"Foo\"\r\n\r\n" +
+        k + "]\r\n\"FriendlyTypeName\"=\"Foo\"\r\n\r\n" +
+        k + "\\DefaultIcon]\r\n@=\"C:\\\\Apps\\\\Foo\\\\foo.exe\"\r\n\r\n" +
+        k + "\\shell\\open\\command]\r\n@=\"\\\"C:\\\\Apps\\\\Foo\\\\foo.exe\\\" \\\"%1\\\"\"\r\n\r\n";
+    std::vector<std::uint8_t> expected = plainBackup;
+    expected.insert(expected.end(), classEntries.begin(), classEntries.end());
+    EXPECT_EQ(Shown(test_platform::FileContents(kBackup)), Shown(expected));
+    EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\FooURL"));
+    EXPECT_TRUE(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes"));
+}
+
+TEST_F(DeleteBrowserTest, TheAllSwitchInEitherOrderExactlyAndAMissingClassFails) {
+    const std::wstring tree = L"Successfully deleted browser registry key: " + kClient + L"\n";
+    const std::wstring application = L"Successfully deleted browser from RegisteredApplications: Foo\n";
+    const struct {
+        const char* id;
+        std::vector<std::wstring> words;
+        bool classPresent;
+        int status;
+        std::wstring output;
+        bool classLeft;
+    } cases[] = {
+        {"nobackup-all", {L"-nobackup", L"-all"}, true, 0,
+         tree + application + L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n", false},
+        {"all-nobackup", {L"-all", L"-nobackup"}, true, 0,
+         tree + application + L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n", false},
+        {"upper-case", {L"-nobackup", L"-ALL"}, true, 0, tree + application, true},
+        {"class-missing", {L"-all", L"-nobackup"}, false, 2,
+         tree + application + L"Failed to delete browser class key: SOFTWARE\\Classes\\FooURL\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        if (!c.classPresent) {
+            registry::memory::FailOperation(registry::memory::Op::Create, L"\\FooURL");
+        }
+        RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+        registry::memory::ClearFaultsAndCounters();
+        ASSERT_EQ(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\FooURL"),
+                  c.classPresent);
+        std::vector<std::wstring> words = {L"delete", L"HKCU", L"Foo"};
+        words.insert(words.end(), c.words.begin(), c.words.end());
+        CommandResult result = RunCommand(words);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\FooURL"), c.classLeft);
+        EXPECT_TRUE(test_platform::FilePaths().empty());
+    }
+}
+
 TEST_F(DeleteBrowserTest, EveryTypeIsWrittenAsTheRegistryEditorWritesIt) {
     const std::vector<std::uint8_t> odd = {'a', 0, 'b'};
     const struct {

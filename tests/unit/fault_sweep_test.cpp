@@ -16,6 +16,7 @@ using registry::memory::OperationRecord;
 using test_platform::FileOperationRecord;
 
 const std::wstring kClientPath = L"SOFTWARE\\Clients\\StartMenuInternet\\Foo";
+const std::wstring kClassPath = L"SOFTWARE\\Classes\\FooURL";
 const std::wstring kBackup = L"C:\\Tools\\Foo.reg";
 const std::wstring kFooExe = L"C:\\Apps\\Foo\\foo.exe";
 const std::vector<std::uint8_t> kEarlierBackup = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
@@ -61,6 +62,8 @@ const wchar_t* const kMessages[] = {
     L"Failed to open Settings: %ls",
     L"%ls is registered correctly under HKCU.",
     L"%ls problem(s) under HKCU; register it again to repair.",
+    L"Successfully deleted browser class key: %ls",
+    L"Failed to delete browser class key: %ls",
 };
 
 bool IsOwnMessage(const std::wstring& line) {
@@ -127,6 +130,9 @@ void Seed() {
     PutString(RootKey::CurrentUser, caps, L"Long", std::wstring(600, L'L'));
     PutKey(RootKey::CurrentUser, kClientPath + L"\\Empty");
     PutString(RootKey::CurrentUser, kClientPath + L"\\Deep\\Deeper", nullptr, L"deep");
+    PutString(RootKey::CurrentUser, kClassPath, L"URL Protocol", L"");
+    PutDword(RootKey::CurrentUser, kClassPath, L"EditFlags", 2);
+    PutString(RootKey::CurrentUser, kClassPath + L"\\Application", L"ApplicationName", L"F\u00f6\u00f6");
     test_platform::PutFile(kBackup, kEarlierBackup);
     test_platform::PutFile(kFooExe, {});  // so that Foo checks clean
     ClearFaultsAndCounters();
@@ -137,19 +143,25 @@ void Seed() {
 struct Registration {
     std::wstring tree;
     std::optional<registry::ValueData> application;
+    std::wstring classTree;
 };
 
 Registration RegistrationInStore() {
     return Registration{
         registry::memory::DumpTree(RootKey::CurrentUser, kClientPath),
         registry::memory::StoredValue(RootKey::CurrentUser, L"SOFTWARE\\RegisteredApplications",
-                                      L"Foo")};
+                                      L"Foo"),
+        registry::memory::DumpTree(RootKey::CurrentUser, kClassPath)};
 }
+
+// What a command's backup must restore: the client tree and its
+// RegisteredApplications value always, the class tree when it removes that too.
+enum class BackupCheck { None, Client, ClientAndClass };
 
 // Applies backup to an empty store and answers whether it holds exactly the
 // registration that was removed.
 ::testing::AssertionResult Restores(const std::vector<std::uint8_t>& backup,
-                                    const Registration& expected) {
+                                    const Registration& expected, BackupCheck check) {
     registry::memory::Reset();
     std::string error;
     if (!reg_reader::ApplyRegFile(backup, error)) {
@@ -167,6 +179,11 @@ Registration RegistrationInStore() {
                              restored.application->bytes == expected.application->bytes));
     if (!sameValue) {
         return ::testing::AssertionFailure() << "RegisteredApplications value not restored";
+    }
+    if (check == BackupCheck::ClientAndClass && restored.classTree != expected.classTree) {
+        return ::testing::AssertionFailure()
+               << "restored class differs:\n" << testing::PrintToString(restored.classTree)
+               << "\nexpected\n" << testing::PrintToString(expected.classTree);
     }
     return ::testing::AssertionSuccess();
 }
@@ -193,7 +210,7 @@ struct SweepCount {
 
 // Runs words once per operation of the baseline that succeeded, with that
 // operation made to fail, and checks what every command must uphold.
-SweepCount Sweep(const std::vector<std::wstring>& words, bool checkBackup) {
+SweepCount Sweep(const std::vector<std::wstring>& words, BackupCheck check) {
     const Baseline baseline = RunBaseline(words);
     SweepCount count;
     count.operations = baseline.registryOps.size() + baseline.fileOps.size();
@@ -226,7 +243,7 @@ SweepCount Sweep(const std::vector<std::wstring>& words, bool checkBackup) {
         EXPECT_TRUE(OnlyOwnMessages(result.output));
         EXPECT_FALSE(result.status == 0 && result.output == baseline.result.output)
             << "a failure passed unreported";
-        if (!checkBackup) {
+        if (check == BackupCheck::None) {
             continue;
         }
         const std::vector<std::uint8_t> backup = *test_platform::FileContents(kBackup);
@@ -234,7 +251,7 @@ SweepCount Sweep(const std::vector<std::wstring>& words, bool checkBackup) {
         const bool backupReplaced = backup != kEarlierBackup;
         EXPECT_FALSE(storeChanged && !backupReplaced) << "deleted without a backup";
         if (backupReplaced) {
-            EXPECT_TRUE(Restores(backup, before));
+            EXPECT_TRUE(Restores(backup, before, check));
         }
         std::vector<std::wstring> files = test_platform::FilePaths();
         EXPECT_EQ(files, (std::vector<std::wstring>{kFooExe, kBackup}))
@@ -249,18 +266,20 @@ TEST_F(FaultSweepTest, EveryFailingOperationIsSurvivedAndReported) {
     const struct {
         const char* id;
         std::vector<std::wstring> words;
-        bool checkBackup;
+        BackupCheck check;
     } commands[] = {
-        {"register", {L"HKCU", L"Foo", L"C:\\New\\foo.exe"}, false},
-        {"list", {L"list"}, false},
-        {"delete", {L"delete", L"HKCU", L"Foo"}, true},
-        {"delete-nobackup", {L"delete", L"HKCU", L"Foo", L"-nobackup"}, false},
-        {"settings", {L"settings", L"HKCU", L"Foo"}, false},
-        {"check", {L"check", L"HKCU", L"Foo"}, false},
+        {"register", {L"HKCU", L"Foo", L"C:\\New\\foo.exe"}, BackupCheck::None},
+        {"list", {L"list"}, BackupCheck::None},
+        {"delete", {L"delete", L"HKCU", L"Foo"}, BackupCheck::Client},
+        {"delete-nobackup", {L"delete", L"HKCU", L"Foo", L"-nobackup"}, BackupCheck::None},
+        {"delete-all", {L"delete", L"HKCU", L"Foo", L"-all"}, BackupCheck::ClientAndClass},
+        {"delete-all-nobackup", {L"delete", L"HKCU", L"Foo", L"-all", L"-nobackup"}, BackupCheck::None},
+        {"settings", {L"settings", L"HKCU", L"Foo"}, BackupCheck::None},
+        {"check", {L"check", L"HKCU", L"Foo"}, BackupCheck::None},
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command.id);
-        const SweepCount count = Sweep(command.words, command.checkBackup);
+        const SweepCount count = Sweep(command.words, command.check);
         EXPECT_GT(count.sweeps, 0u);
         RecordProperty(std::string("operations_") + command.id, static_cast<int>(count.operations));
         RecordProperty(std::string("sweeps_") + command.id, static_cast<int>(count.sweeps));
@@ -276,7 +295,14 @@ TEST_F(FaultSweepTest, TheRemovalBaselineRestoresThroughTheReader) {
     CommandResult result = RunCommand({L"delete", L"HKCU", L"Foo"});
     EXPECT_EQ(result.status, 0) << testing::PrintToString(result.output);
     EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser, kClientPath));
-    EXPECT_TRUE(Restores(*test_platform::FileContents(kBackup), before));
+    EXPECT_TRUE(Restores(*test_platform::FileContents(kBackup), before, BackupCheck::Client));
+
+    Seed();
+    result = RunCommand({L"delete", L"HKCU", L"Foo", L"-all"});
+    EXPECT_EQ(result.status, 0) << testing::PrintToString(result.output);
+    EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser, kClassPath));
+    EXPECT_NE(before.classTree.find(L"EditFlags"), std::wstring::npos);
+    EXPECT_TRUE(Restores(*test_platform::FileContents(kBackup), before, BackupCheck::ClientAndClass));
     Seed();
 }
 

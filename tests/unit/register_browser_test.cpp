@@ -1,5 +1,6 @@
 // Registration: the layout written, what each stage reports when the store
 // refuses it, and the readback that follows.
+#include "platform/platform.h"
 #include "support/run_command.h"
 
 namespace {
@@ -166,6 +167,7 @@ TEST_F(RegisterBrowserTest, ReadbackShowsOnlyWhatIsStoredAsAString) {
         SetUp();
         registry::memory::PutValue(RootKey::CurrentUser, urls, L"http", c.type, c.bytes);
         PrintCapabilities(RootKey::CurrentUser, L"Foo");
+        platform::FlushOutput();
         EXPECT_EQ(test_platform::Output(), c.line);
     }
 }
