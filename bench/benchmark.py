@@ -35,16 +35,15 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 BUILD = os.path.join(HERE, "..", "build")
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-WINE32 = "/usr/lib/wine/wine"
+MACHINE_SH = os.path.join(HERE, "..", "scripts", "lib", "machine.sh")
 
 
 def runs_32bit_programs():
-    """Whether 32-bit Wine starts here; some kernels have 32-bit support off."""
-    try:
-        return subprocess.run([WINE32, "--version"], stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, check=False).returncode == 0
-    except OSError:
-        return False
+    """Whether 32-bit programs start here, as the project's scripts decide it."""
+    probe = '. "$1" && runs_32bit_x86'
+    return subprocess.run(["bash", "-c", probe, "probe", MACHINE_SH], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                          check=False).returncode == 0
 
 
 def default_exe():
