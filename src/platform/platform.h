@@ -91,4 +91,43 @@ std::wstring ExpandEnvironment(const std::wstring& text);
 // Whether path names an existing file; a directory is not one.
 bool IsExistingFile(const std::wstring& path);
 
+// What a dropped file needs. Each answers from the file system and the
+// shell; none changes anything.
+
+// path made full against the current folder (GetFullPathNameW); path itself
+// when that fails.
+std::wstring FullPath(const std::wstring& path);
+
+// Whether path names the running executable itself.
+bool IsRunningExecutable(const std::wstring& path);
+
+// The name a program's version record gives it: FileDescription, else
+// ProductName, looked up in the first translation the record lists, then in
+// U.S. English. Empty when the program has no such record or name.
+std::wstring ProgramDisplayName(const std::wstring& path);
+
+// What a shell link (.lnk) starts: its target program and its arguments.
+struct Shortcut {
+    std::wstring target;
+    std::wstring arguments;
+};
+// False when path cannot be read as a shell link or names no target path.
+bool ReadShortcut(const std::wstring& path, Shortcut& out);
+
+// The program that opens a URL scheme ("http") or a file type (".html") for
+// the current user now, as Windows decides it (AL_EFFECTIVE).
+struct CurrentDefault {
+    bool known = false;
+    std::wstring progId;  // when known
+    std::wstring reason;  // when not: why it could not be asked
+};
+CurrentDefault QueryCurrentDefault(const std::wstring& association);
+
+// Whether this process is alone in a console window that it made, as when it
+// is started from Explorer by a double-click or a drop, and its standard input
+// is that console. Never true in a console, a script or a pipe.
+bool OwnsConsoleWindow();
+// Waits until a key is pressed in the console.
+void WaitForKeyPress();
+
 }  // namespace platform
