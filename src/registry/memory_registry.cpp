@@ -57,7 +57,6 @@ struct Store {
     std::uint64_t operations = 0;
     std::uint64_t failAtOperation = 0;
     Status failAtStatus = kAccessDenied;
-    std::map<std::wstring, std::wstring> environment;  // by folded name
     std::vector<memory::OperationRecord> log;
 };
 
@@ -229,29 +228,6 @@ void MarkDeleted(Node& node) {
     }
 }
 
-std::wstring Expand(const std::wstring& text) {
-    const Store& store = TheStore();
-    std::wstring out;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t open = text.find(L'%', pos);
-        const std::size_t close = open == std::wstring::npos ? open : text.find(L'%', open + 1);
-        if (close == std::wstring::npos) {
-            out.append(text, pos, std::wstring::npos);
-            break;
-        }
-        out.append(text, pos, open - pos);
-        auto found = store.environment.find(Fold(text.substr(open + 1, close - open - 1)));
-        if (found != store.environment.end()) {
-            out.append(found->second);
-        } else {
-            out.append(text, open, close - open + 1);
-        }
-        pos = close + 1;
-    }
-    return out;
-}
-
 Status OpenAt(std::shared_ptr<Node> base, const std::wstring& path, Access access, Key& out) {
     return Run(memory::Op::Open, JoinPath(base, path), [&]() -> Status {
         std::shared_ptr<Node> node = Walk(base, path, false);
@@ -308,10 +284,16 @@ Status OpenKey(const Key& parent, const std::wstring& path, Access access, Key& 
 }
 
 Status CreateKey(RootKey root, const std::wstring& path, Key& out) {
+    if (path.empty()) {
+        return kInvalidParameter;
+    }
     return CreateAt(RootNode(root), path, out);
 }
 
 Status CreateKey(const Key& parent, const std::wstring& path, Key& out) {
+    if (path.empty()) {
+        return kInvalidParameter;
+    }
     Status status = kSuccess;
     std::shared_ptr<Node> base = ParentNode(parent, status);
     return base == nullptr ? status : CreateAt(base, path, out);
@@ -347,34 +329,6 @@ Status QueryValue(const Key& key, const wchar_t* name, std::size_t maxBytes, Val
             return kMoreData;
         }
         out = value->data;
-        return kSuccess;
-    });
-}
-
-Status GetValue(const Key& key, const std::wstring& subPath, const wchar_t* name, bool noExpand,
-                std::size_t maxBytes, ValueData& out) {
-    return Run(memory::Op::GetValue, HandlePath(key) + L"\\" + subPath, [&]() -> Status {
-        Status status = kSuccess;
-        std::shared_ptr<Node> base = Usable(key, Access::Read, status);
-        if (base == nullptr) {
-            return status;
-        }
-        std::shared_ptr<Node> node = Walk(base, subPath, false);
-        const Value* value = node == nullptr ? nullptr : FindValue(*node, NameOrDefault(name));
-        if (value == nullptr) {
-            return kFileNotFound;
-        }
-        ValueData result = value->data;
-        if (result.type == kRegExpandSz && !noExpand) {
-            result.type = kRegSz;
-            result.bytes = ToUtf16Bytes(Expand(StringFromBytes(value->data.bytes)));
-            result.bytes.push_back(0);
-            result.bytes.push_back(0);
-        }
-        if (result.bytes.size() > maxBytes) {
-            return kMoreData;
-        }
-        out = std::move(result);
         return kSuccess;
     });
 }
@@ -446,6 +400,9 @@ Status QueryInfo(const Key& key, KeyInfo& info) {
 }
 
 Status DeleteTree(RootKey root, const std::wstring& path) {
+    if (path.empty()) {
+        return kInvalidParameter;
+    }
     std::shared_ptr<Node> base = RootNode(root);
     return Run(memory::Op::DeleteTree, JoinPath(base, path), [&]() -> Status {
         std::vector<std::wstring> parts = SplitPath(path);
@@ -497,7 +454,6 @@ void Reset() {
     store.currentUser = NewRoot(L"HKEY_CURRENT_USER");
     store.localMachine = NewRoot(L"HKEY_LOCAL_MACHINE");
     store.handles.clear();
-    store.environment.clear();
     ClearFaultsAndCounters();
 }
 
@@ -615,10 +571,6 @@ std::wstring DumpTree(RootKey root, const std::wstring& path) {
     std::wostringstream out;
     DumpNode(*node, L".", out);
     return out.str();
-}
-
-void SetEnvironment(const std::wstring& name, const std::wstring& value) {
-    TheStore().environment[Fold(name)] = value;
 }
 
 std::size_t OpenKeyCount() {

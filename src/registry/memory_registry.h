@@ -20,7 +20,6 @@ enum class Op {
     Create,
     SetValue,
     QueryValue,
-    GetValue,
     EnumKey,
     EnumValue,
     QueryInfo,
@@ -64,9 +63,6 @@ std::wstring Dump();
 // The same for one root's subtree at path ("" for the whole root), with key
 // paths relative to it ("." is the key itself), or "" when it is missing.
 std::wstring DumpTree(RootKey root, const std::wstring& path);
-
-// Variables that GetValue expands in REG_EXPAND_SZ data (%NAME%).
-void SetEnvironment(const std::wstring& name, const std::wstring& value);
 
 // Keys opened or created and not yet closed.
 std::size_t OpenKeyCount();

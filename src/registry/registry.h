@@ -99,7 +99,8 @@ Status OpenKey(RootKey root, const std::wstring& path, Access access, Key& out);
 Status OpenKey(const Key& parent, const std::wstring& path, Access access, Key& out);
 
 // RegCreateKeyExW with KEY_WRITE: opens an existing key, creates missing ones
-// along the path.
+// along the path. An empty path is refused with kInvalidParameter: the real
+// call would open the parent itself and write into it.
 Status CreateKey(RootKey root, const std::wstring& path, Key& out);
 Status CreateKey(const Key& parent, const std::wstring& path, Key& out);
 
@@ -110,12 +111,6 @@ Status SetString(const Key& key, const wchar_t* name, const std::wstring& data);
 // RegQueryValueExW: the data as stored, type included; fails with kMoreData
 // when it is larger than maxBytes.
 Status QueryValue(const Key& key, const wchar_t* name, std::size_t maxBytes, ValueData& out);
-
-// RegGetValueW with RRF_RT_ANY on key\subPath (subPath may be empty): an
-// expandable string comes back expanded and typed REG_SZ unless noExpand.
-// Fails with kMoreData when the result is larger than maxBytes.
-Status GetValue(const Key& key, const std::wstring& subPath, const wchar_t* name,
-                bool noExpand, std::size_t maxBytes, ValueData& out);
 
 // RegEnumKeyExW: fails with kMoreData when the name is longer than
 // maxNameChars, kNoMoreItems past the last subkey.
@@ -128,7 +123,8 @@ Status EnumValue(const Key& key, std::uint32_t index, std::size_t maxNameChars,
 // RegQueryInfoKeyW.
 Status QueryInfo(const Key& key, KeyInfo& info);
 
-// RegDeleteTreeW: the key at path with everything beneath it.
+// RegDeleteTreeW: the key at path with everything beneath it. An empty path
+// is refused with kInvalidParameter: the real call would empty the root.
 Status DeleteTree(RootKey root, const std::wstring& path);
 
 // RegDeleteValueW.

@@ -21,10 +21,6 @@ REGSAM Rights(Access access) {
     return access == Access::Read ? KEY_READ : KEY_WRITE;
 }
 
-const wchar_t* PathOrNull(const std::wstring& path) {
-    return path.empty() ? nullptr : path.c_str();
-}
-
 Status Open(HKEY parent, const std::wstring& path, Access access, Key& out) {
     HKEY opened = nullptr;
     LONG status = RegOpenKeyExW(parent, path.c_str(), 0, Rights(access), &opened);
@@ -35,6 +31,9 @@ Status Open(HKEY parent, const std::wstring& path, Access access, Key& out) {
 }
 
 Status Create(HKEY parent, const std::wstring& path, Key& out) {
+    if (path.empty()) {
+        return ERROR_INVALID_PARAMETER;
+    }
     HKEY created = nullptr;
     LONG status = RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                   KEY_WRITE, nullptr, &created, nullptr);
@@ -94,22 +93,6 @@ Status QueryValue(const Key& key, const wchar_t* name, std::size_t maxBytes, Val
     return status;
 }
 
-Status GetValue(const Key& key, const std::wstring& subPath, const wchar_t* name, bool noExpand,
-                std::size_t maxBytes, ValueData& out) {
-    std::vector<std::uint8_t> buffer = DataBuffer(maxBytes);
-    DWORD type = REG_NONE;
-    DWORD size = static_cast<DWORD>(maxBytes);
-    const DWORD flags = RRF_RT_ANY | (noExpand ? RRF_NOEXPAND : 0);
-    LONG status = RegGetValueW(Handle(key), PathOrNull(subPath), name, flags, &type,
-                               buffer.data(), &size);
-    if (status == ERROR_SUCCESS) {
-        buffer.resize(size);
-        out.type = type;
-        out.bytes = std::move(buffer);
-    }
-    return status;
-}
-
 Status EnumKey(const Key& key, std::uint32_t index, std::size_t maxNameChars, std::wstring& name) {
     std::wstring buffer(maxNameChars + 1, L'\0');
     DWORD length = static_cast<DWORD>(buffer.size());
@@ -151,6 +134,9 @@ Status QueryInfo(const Key& key, KeyInfo& info) {
 }
 
 Status DeleteTree(RootKey root, const std::wstring& path) {
+    if (path.empty()) {
+        return ERROR_INVALID_PARAMETER;
+    }
     return RegDeleteTreeW(RootHandle(root), path.c_str());
 }
 

@@ -49,19 +49,19 @@ TEST_F(MemoryRegistryTest, QueryLargerThanBufferFailsAndAccessIsChecked) {
     EXPECT_EQ(QueryValue(writer, L"v", 8, data), kAccessDenied);
 }
 
-TEST_F(MemoryRegistryTest, TypedReadExpandsUnlessTold) {
-    memory::SetEnvironment(L"SystemRoot", L"C:\\windows");
-    memory::PutString(RootKey::LocalMachine, L"K", L"e", L"%SYSTEMROOT%\\x %nope%", kRegExpandSz);
-    Key root;
-    ASSERT_EQ(OpenKey(RootKey::LocalMachine, L"", Access::Read, root), kSuccess);
-    ValueData data;
-    ASSERT_EQ(GetValue(root, L"K", L"e", false, 1024, data), kSuccess);
-    EXPECT_EQ(data.type, kRegSz);
-    EXPECT_EQ(StringFromBytes(data.bytes), L"C:\\windows\\x %nope%");
-    ASSERT_EQ(GetValue(root, L"K", L"e", true, 1024, data), kSuccess);
-    EXPECT_EQ(data.type, kRegExpandSz);
-    EXPECT_EQ(StringFromBytes(data.bytes), L"%SYSTEMROOT%\\x %nope%");
-    EXPECT_EQ(GetValue(root, L"K", L"e", false, 10, data), kMoreData);
+// An empty path would reach the root itself: RegCreateKeyExW opens it and
+// RegDeleteTreeW empties it. The layer refuses both on either backend.
+TEST_F(MemoryRegistryTest, AnEmptySubkeyNeverReachesTheRoot) {
+    memory::PutString(RootKey::CurrentUser, L"Software\\Keep", nullptr, L"x");
+    const std::wstring before = memory::Dump();
+    Key key;
+    EXPECT_EQ(CreateKey(RootKey::CurrentUser, L"", key), kInvalidParameter);
+    EXPECT_EQ(DeleteTree(RootKey::CurrentUser, L""), kInvalidParameter);
+    ASSERT_EQ(CreateKey(RootKey::CurrentUser, L"Software", key), kSuccess);
+    Key same;
+    EXPECT_EQ(CreateKey(key, L"", same), kInvalidParameter);
+    EXPECT_FALSE(same.IsOpen());
+    EXPECT_EQ(memory::Dump(), before);
 }
 
 TEST_F(MemoryRegistryTest, EnumerationIsSortedAndEndsWith259) {
