@@ -12,6 +12,8 @@ using registry::Access;
 using registry::Key;
 using registry::kSuccess;
 using registry::Status;
+using registration::ClientName;
+using registration::kRegisteredApplicationsPath;
 
 namespace {
 
@@ -19,9 +21,6 @@ namespace {
 constexpr std::size_t kValueBytes = 8192;
 // The registry's own limit for value names.
 constexpr std::size_t kMaxValueNameChars = 16383;
-
-constexpr const wchar_t* kClassesPath = L"Software\\Classes\\";
-constexpr const wchar_t* kOpenCommand = L"\\shell\\open\\command";
 
 struct Report {
     RootKey root;
@@ -171,7 +170,7 @@ struct RegisteredEntry {
     bool IsAbsent() const { return value.status == registry::kFileNotFound; }
 };
 
-RegisteredEntry ReadRegisteredEntry(RootKey root, const std::wstring& clientName) {
+RegisteredEntry ReadRegisteredEntry(RootKey root, const ClientName& clientName) {
     RegisteredEntry entry;
     Key applications;
     entry.keyStatus =
@@ -186,8 +185,7 @@ RegisteredEntry ReadRegisteredEntry(RootKey root, const std::wstring& clientName
 // Where the entry says the capabilities are. When it is unusable the rest is
 // checked where Marovendel puts them.
 std::wstring CheckRegisteredEntry(Report& report, const RegisteredEntry& entry,
-                                  const std::wstring& clientName,
-                                  const std::wstring& clientPath) {
+                                  const ClientName& clientName) {
     if (entry.keyStatus != kSuccess) {
         ReportUnopenedKey(report, report.root, kRegisteredApplicationsPath, entry.keyStatus);
     } else if (RequireString(report, entry.value,
@@ -195,18 +193,19 @@ std::wstring CheckRegisteredEntry(Report& report, const RegisteredEntry& entry,
                                        clientName.c_str()))) {
         return entry.value.text;
     }
-    return clientPath + L"\\Capabilities";
+    return registration::CapabilitiesPath(clientName);
 }
 
 // The client's own open command, where it has one: Windows starts it from
 // the Start menu's browser entry. It takes no link.
-void CheckClientCommand(Report& report, const Key& client, const std::wstring& clientPath) {
+void CheckClientCommand(Report& report, const std::wstring& clientPath) {
     Key command;
-    const Status status = registry::OpenKey(client, L"shell\\open\\command", Access::Read, command);
+    const std::wstring path = registration::OpenCommandPath(clientPath);
+    const Status status = registry::OpenKey(report.root, path, Access::Read, command);
     if (status == kSuccess) {
-        CheckOpenCommand(report, report.root, clientPath + kOpenCommand, command, false);
+        CheckOpenCommand(report, report.root, path, command, false);
     } else if (status != registry::kFileNotFound) {
-        ReportUnopenedKey(report, report.root, clientPath + kOpenCommand, status);
+        ReportUnopenedKey(report, report.root, path, status);
     }
 }
 
@@ -265,7 +264,7 @@ std::vector<std::wstring> CollectClasses(Report& report, const Key& associations
 // The web associations, which must cover http and https.
 void CollectUrlClasses(Report& report, const std::wstring& capabilitiesPath,
                        std::vector<std::wstring>& classes) {
-    const std::wstring path = capabilitiesPath + L"\\URLAssociations";
+    const std::wstring path = registration::UrlAssociationsPath(capabilitiesPath);
     Key associations;
     if (!OpenRequiredKey(report, report.root, path, associations)) {
         return;
@@ -280,7 +279,7 @@ void CollectUrlClasses(Report& report, const std::wstring& capabilitiesPath,
 
 void CollectFileClasses(Report& report, const std::wstring& capabilitiesPath,
                         std::vector<std::wstring>& classes) {
-    const std::wstring path = capabilitiesPath + L"\\FileAssociations";
+    const std::wstring path = registration::FileAssociationsPath(capabilitiesPath);
     Key associations;
     if (OpenOptionalKey(report, report.root, path, associations)) {
         CollectClasses(report, associations, path, classes);
@@ -300,7 +299,7 @@ bool OpenClassKey(RootKey root, const std::wstring& path, Key& key, RootKey& fou
 }
 
 void CheckClass(Report& report, const std::wstring& progId) {
-    const std::wstring classPath = kClassesPath + progId;
+    const std::wstring classPath = registration::ClassKeyPath(progId);
     Key classKey;
     RootKey classRoot;
     if (!OpenClassKey(report.root, classPath, classKey, classRoot)) {
@@ -309,7 +308,7 @@ void CheckClass(Report& report, const std::wstring& progId) {
                                                        : L"the key is missing");
         return;
     }
-    const std::wstring commandPath = classPath + kOpenCommand;
+    const std::wstring commandPath = registration::OpenCommandPath(classPath);
     Key command;
     RootKey commandRoot;
     if (!OpenClassKey(report.root, commandPath, command, commandRoot)) {
@@ -335,8 +334,8 @@ void CheckCapabilities(Report& report, const std::wstring& capabilitiesPath) {
 
 }  // namespace
 
-Outcome CheckBrowser(RootKey root, const std::wstring& clientName) {
-    const std::wstring clientPath = std::wstring(kStartMenuInternetPath) + L"\\" + clientName;
+Outcome CheckBrowser(RootKey root, const ClientName& clientName) {
+    const std::wstring clientPath = registration::ClientKeyPath(clientName);
     Key client;
     const Status clientStatus = registry::OpenKey(root, clientPath, Access::Read, client);
     const RegisteredEntry entry = ReadRegisteredEntry(root, clientName);
@@ -345,9 +344,9 @@ Outcome CheckBrowser(RootKey root, const std::wstring& clientName) {
         return Outcome::Refused;
     }
     Report report{root};
-    const std::wstring capabilitiesPath = CheckRegisteredEntry(report, entry, clientName, clientPath);
+    const std::wstring capabilitiesPath = CheckRegisteredEntry(report, entry, clientName);
     if (clientStatus == kSuccess) {
-        CheckClientCommand(report, client, clientPath);
+        CheckClientCommand(report, clientPath);
     } else if (clientStatus != registry::kFileNotFound) {
         ReportUnopenedKey(report, root, clientPath, clientStatus);
     }

@@ -24,19 +24,18 @@ bool ReadString(const Key& key, const wchar_t* name, std::size_t maxBytes, std::
     return true;
 }
 
-// Opens the client's subkey for reading; false when the composed path does
-// not fit or the key cannot be opened.
-bool OpenClientKey(RootKey root, const std::wstring& name, const wchar_t* subPath, Key& key) {
-    std::wstring path;
-    return FormatBounded(path, kKeyPathCapacity, L"%ls\\%ls\\%ls", kStartMenuInternetPath,
-                         name.c_str(), subPath) &&
-           registry::OpenKey(root, path, Access::Read, key) == kSuccess;
+// Opens a part of a listed client for reading; false when its path does not
+// fit or the key cannot be opened.
+bool OpenClientKey(RootKey root, const std::wstring& name, registration::ClientPart part,
+                   Key& key) {
+    const std::optional<std::wstring> path = registration::ListedClientPath(name, part);
+    return path && registry::OpenKey(root, *path, Access::Read, key) == kSuccess;
 }
 
 void PrintBrowserPath(RootKey root, const std::wstring& name) {
     Key command;
     std::wstring text;
-    if (!OpenClientKey(root, name, L"shell\\open\\command", command) ||
+    if (!OpenClientKey(root, name, registration::ClientPart::OpenCommand, command) ||
         !ReadString(command, nullptr, kCommandBytes, text)) {
         Print(L"  [Path not found]\n");
         return;
@@ -46,7 +45,7 @@ void PrintBrowserPath(RootKey root, const std::wstring& name) {
 
 void PrintURLAssociations(RootKey root, const std::wstring& name) {
     Key associations;
-    if (!OpenClientKey(root, name, L"Capabilities\\URLAssociations", associations)) {
+    if (!OpenClientKey(root, name, registration::ClientPart::UrlAssociations, associations)) {
         Print(L"  [Capabilities\\URLAssociations not found]\n");
         return;
     }
@@ -67,8 +66,8 @@ void PrintURLAssociations(RootKey root, const std::wstring& name) {
 // fail forever.
 void ListRoot(RootKey root, const wchar_t* label) {
     Key clients;
-    if (registry::OpenKey(root, kStartMenuInternetPath, Access::Read, clients) != kSuccess) {
-        Print(L"Failed to open %ls\\SOFTWARE\\Clients\\StartMenuInternet\n", label);
+    if (registry::OpenKey(root, registration::kClientsPath, Access::Read, clients) != kSuccess) {
+        Print(L"Failed to open %ls\\%ls\n", label, registration::kClientsPath);
         return;
     }
     for (std::uint32_t index = 0;; ++index) {
@@ -79,7 +78,7 @@ void ListRoot(RootKey root, const wchar_t* label) {
             return;
         }
         if (status != kSuccess) {
-            Print(L"Failed to enumerate %ls\\SOFTWARE\\Clients\\StartMenuInternet\n", label);
+            Print(L"Failed to enumerate %ls\\%ls\n", label, registration::kClientsPath);
             return;
         }
         if (EqualsIgnoringCase(name, L"IEXPLORE.EXE")) {
@@ -93,12 +92,12 @@ void ListRoot(RootKey root, const wchar_t* label) {
 
 }  // namespace
 
-void ListBrowsers(const wchar_t* scope) {
-    const bool both = scope == nullptr;
-    if (both || EqualsIgnoringCase(scope, L"HKLM")) {
+Outcome ListBrowsers(std::optional<RootKey> scope) {
+    if (!scope || *scope == RootKey::LocalMachine) {
         ListRoot(RootKey::LocalMachine, L"HKLM");
     }
-    if (both || EqualsIgnoringCase(scope, L"HKCU")) {
+    if (!scope || *scope == RootKey::CurrentUser) {
         ListRoot(RootKey::CurrentUser, L"HKCU");
     }
+    return Outcome::Done;
 }

@@ -1,7 +1,10 @@
-// The command front end: finds the command on the command line, gates HKLM
-// on administrator membership, runs the command and owns the exit status.
+// The command front end: reads the command line once into a Command, gates
+// HKLM on administrator membership, runs the command and owns the exit
+// status.
 #include "marovendel.h"
 #include "platform/platform.h"
+
+using registration::ClientName;
 
 namespace {
 
@@ -12,70 +15,160 @@ constexpr int kExitFailed = 2;
 constexpr const wchar_t* kAdminRequired =
     L"Administrative privileges are required to access HKLM.\n";
 
+// The lines of the general usage, each with the program's name.
+constexpr const wchar_t* kUsageLines[] = {
+    L"Usage: %ls list [HKLM|HKCU] | <HKCU|HKLM> <BrowserName> <ExecutablePath> | "
+    L"delete <HKCU|HKLM> <BrowserName> [-nobackup]\n",
+    L"       %ls settings <HKCU|HKLM> <BrowserName> | check <HKCU|HKLM> <BrowserName> | "
+    L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n",
+};
+
+enum class Form { Usage, RootUsage, Refusal, List, Register, Delete, Settings, Check };
+
+// One run's command, as the command line asks for it.
+struct Command {
+    Form form = Form::Usage;
+    std::wstring refusal;  // Refusal: the line to print
+    std::optional<RootKey> root;  // List: none for both roots; RootUsage: the form's
+    std::optional<ClientName> name;
+    std::wstring executablePath;  // Register
+    DeleteOptions options;        // Delete
+};
+
 bool IsWord(const wchar_t* argument, const wchar_t* word) {
     return EqualsIgnoringCase(argument, word);
 }
 
-int StatusOf(bool completed) {
-    return completed ? kExitDone : kExitFailed;
+Command Refusal(std::wstring line) {
+    Command command;
+    command.form = Form::Refusal;
+    command.refusal = std::move(line);
+    return command;
+}
+
+std::optional<RootKey> RootOfWord(const wchar_t* word) {
+    if (IsWord(word, L"HKCU")) {
+        return RootKey::CurrentUser;
+    }
+    if (IsWord(word, L"HKLM")) {
+        return RootKey::LocalMachine;
+    }
+    return std::nullopt;
+}
+
+// command with name made from text, or the refusal that says why it cannot be.
+Command Named(Command command, const wchar_t* text) {
+    const wchar_t* problem = nullptr;
+    command.name = ClientName::From(text, &problem);
+    return command.name ? command : Refusal(problem);
+}
+
+// delete, settings or check with at least two words after it: a root word
+// and a name. Only delete writes, so only delete needs an administrator for
+// HKLM.
+Command ParseNamedForm(Form form, bool isAdmin, wchar_t** words, int available) {
+    Command command;
+    command.form = form;
+    command.root = RootOfWord(words[0]);
+    if (!command.root) {
+        return Refusal(L"Invalid root key. Use HKCU or HKLM.\n");
+    }
+    if (form == Form::Delete && *command.root == RootKey::LocalMachine && !isAdmin) {
+        return Refusal(kAdminRequired);
+    }
+    // The words after the name may be -nobackup and -all, in either order.
+    for (int extra = 2; form == Form::Delete && extra < available && extra < 4; ++extra) {
+        const std::wstring word = words[extra];
+        command.options.noBackup = command.options.noBackup || word == L"-nobackup";
+        command.options.removeClass = command.options.removeClass || word == L"-all";
+    }
+    return Named(std::move(command), words[1]);
+}
+
+Command ParseCommandLine(int argc, wchar_t** argv, bool isAdmin) {
+    Command registration;  // the last complete registration form, if any
+    const wchar_t* name = nullptr;
+
+    int index = 1;
+    while (index < argc) {
+        const wchar_t* word = argv[index];
+        const int following = argc - index - 1;
+        if (IsWord(word, L"list")) {
+            Command list;
+            list.form = Form::List;
+            if (following >= 1) {
+                list.root = RootOfWord(argv[index + 1]);
+            }
+            return list;
+        }
+        const std::optional<RootKey> root = RootOfWord(word);
+        if (root) {
+            if (*root == RootKey::LocalMachine && !isAdmin) {
+                return Refusal(kAdminRequired);
+            }
+            if (following < 2) {
+                Command usage;
+                usage.form = Form::RootUsage;
+                usage.root = root;
+                return usage;
+            }
+            registration.form = Form::Register;
+            registration.root = root;
+            name = argv[index + 1];
+            registration.executablePath = argv[index + 2];
+            index += 3;
+            continue;
+        }
+        if (following >= 2) {
+            if (IsWord(word, L"delete")) {
+                return ParseNamedForm(Form::Delete, isAdmin, argv + index + 1, following);
+            }
+            if (IsWord(word, L"settings")) {
+                return ParseNamedForm(Form::Settings, isAdmin, argv + index + 1, following);
+            }
+            if (IsWord(word, L"check")) {
+                return ParseNamedForm(Form::Check, isAdmin, argv + index + 1, following);
+            }
+        }
+        ++index;
+    }
+    if (registration.form == Form::Usage) {
+        return registration;
+    }
+    return Named(std::move(registration), name);
 }
 
 void PrintUsage(const wchar_t* program) {
     Print(L"\nMarovendel v1.0 by the Marovendel developers\n");
     Print(L"======================================================\n\n");
-    Print(L"Usage: %ls list [HKLM|HKCU] | <HKCU|HKLM> <BrowserName> <ExecutablePath> | "
-          L"delete <HKCU|HKLM> <BrowserName> [-nobackup]\n",
-          program);
-    Print(L"       %ls settings <HKCU|HKLM> <BrowserName> | check <HKCU|HKLM> <BrowserName> | "
-          L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n",
-          program);
+    for (const wchar_t* line : kUsageLines) {
+        Print(line, program);
+    }
 }
 
-// Refuses a name that would not make a safe registration; true when refused.
-bool RefuseClientName(const std::wstring& clientName) {
-    if (const wchar_t* problem = ClientNameProblem(clientName)) {
-        Print(L"%ls", problem);
-        return true;
+Outcome Run(const Command& command, const wchar_t* program) {
+    switch (command.form) {
+    case Form::Usage:
+        PrintUsage(program);
+        return Outcome::Refused;
+    case Form::RootUsage:
+        Print(L"Usage: %ls %ls <BrowserName> <ExecutablePath>\n", program, RootWord(*command.root));
+        return Outcome::Refused;
+    case Form::Refusal:
+        Print(L"%ls", command.refusal.c_str());
+        return Outcome::Refused;
+    case Form::List:
+        return ListBrowsers(command.root);
+    case Form::Register:
+        return RegisterBrowser(*command.root, *command.name, command.executablePath);
+    case Form::Delete:
+        return DeleteBrowser(*command.root, *command.name, command.options);
+    case Form::Settings:
+        return OpenDefaultAppsSettings(*command.root, *command.name);
+    case Form::Check:
+        break;
     }
-    return false;
-}
-
-// The root word of the delete, settings and check forms; false, after
-// saying so, when it names neither root.
-bool ReadRootWord(const wchar_t* word, RootKey& root) {
-    if (IsWord(word, L"HKCU")) {
-        root = RootKey::CurrentUser;
-    } else if (IsWord(word, L"HKLM")) {
-        root = RootKey::LocalMachine;
-    } else {
-        Print(L"Invalid root key. Use HKCU or HKLM.\n");
-        return false;
-    }
-    return true;
-}
-
-// The delete form, once at least two arguments follow it.
-int RunDelete(bool isAdmin, wchar_t** words, int available) {
-    RootKey root;
-    if (!ReadRootWord(words[0], root)) {
-        return kExitUsage;
-    }
-    if (root == RootKey::LocalMachine && !isAdmin) {
-        Print(L"%ls", kAdminRequired);
-        return kExitUsage;
-    }
-    const std::wstring clientName = words[1];
-    if (RefuseClientName(clientName)) {
-        return kExitUsage;
-    }
-    DeleteOptions options;
-    // The words after the name may be -nobackup and -all, in either order.
-    for (int extra = 2; extra < available && extra < 4; ++extra) {
-        const std::wstring word = words[extra];
-        options.noBackup = options.noBackup || word == L"-nobackup";
-        options.removeClass = options.removeClass || word == L"-all";
-    }
-    return StatusOf(DeleteBrowser(root, clientName, options));
+    return CheckBrowser(*command.root, *command.name);
 }
 
 int StatusOf(Outcome outcome) {
@@ -90,103 +183,15 @@ int StatusOf(Outcome outcome) {
     return kExitFailed;
 }
 
-// The settings and check forms, once at least two arguments follow them.
-// They only read, so HKLM needs no administrator.
-int RunReadingCommand(Outcome (*command)(RootKey, const std::wstring&), wchar_t** words) {
-    RootKey root;
-    if (!ReadRootWord(words[0], root)) {
-        return kExitUsage;
-    }
-    const std::wstring clientName = words[1];
-    if (RefuseClientName(clientName)) {
-        return kExitUsage;
-    }
-    return StatusOf(command(root, clientName));
-}
-
 }  // namespace
 
 bool IsRunningAsAdmin() {
     return platform::IsMemberOfAdministrators();
 }
 
-void PrintCapabilities(RootKey root, const std::wstring& clientName) {
-    std::wstring path;
-    registry::Key key;
-    if (!FormatBounded(path, kKeyPathCapacity, L"%ls\\%ls\\Capabilities\\URLAssociations",
-                       kStartMenuInternetPath, clientName.c_str()) ||
-        registry::OpenKey(root, path, registry::Access::Read, key) != registry::kSuccess) {
-        Print(L"Capabilities: [Not found]\n");
-        return;
-    }
-    registry::ValueData http;
-    if (registry::QueryValue(key, L"http", 512, http) == registry::kSuccess &&
-        (http.type == registry::kRegSz || http.type == registry::kRegExpandSz)) {
-        Print(L"http/https: %ls\n", registry::StringFromBytes(http.bytes).c_str());
-    } else {
-        Print(L"http/https: [Not found]\n");
-    }
-}
-
 extern "C" int wmain(int argc, wchar_t** argv) {
     const platform::FlushOutputOnExit flushOutput;
     const bool isAdmin = IsRunningAsAdmin();
     const wchar_t* program = argc > 0 ? argv[0] : L"Marovendel.exe";
-    bool haveRegistration = false;
-    RootKey root = RootKey::CurrentUser;
-    const wchar_t* clientName = nullptr;
-    const wchar_t* executablePath = nullptr;
-
-    int index = 1;
-    while (index < argc) {
-        const wchar_t* word = argv[index];
-        if (IsWord(word, L"list")) {
-            const wchar_t* scope = nullptr;
-            if (index + 1 < argc &&
-                (IsWord(argv[index + 1], L"HKLM") || IsWord(argv[index + 1], L"HKCU"))) {
-                scope = argv[index + 1];
-            }
-            ListBrowsers(scope);
-            return kExitDone;
-        }
-        const bool currentUser = IsWord(word, L"HKCU");
-        if (currentUser || IsWord(word, L"HKLM")) {
-            if (!currentUser && !isAdmin) {
-                Print(L"%ls", kAdminRequired);
-                return kExitUsage;
-            }
-            if (index + 2 >= argc) {
-                Print(L"Usage: %ls %ls <BrowserName> <ExecutablePath>\n", program,
-                      currentUser ? L"HKCU" : L"HKLM");
-                return kExitUsage;
-            }
-            haveRegistration = true;
-            root = currentUser ? RootKey::CurrentUser : RootKey::LocalMachine;
-            clientName = argv[index + 1];
-            executablePath = argv[index + 2];
-            index += 3;
-            continue;
-        }
-        if (IsWord(word, L"delete") && index + 2 < argc) {
-            return RunDelete(isAdmin, argv + index + 1, argc - index - 1);
-        }
-        if (IsWord(word, L"settings") && index + 2 < argc) {
-            return RunReadingCommand(OpenDefaultAppsSettings, argv + index + 1);
-        }
-        if (IsWord(word, L"check") && index + 2 < argc) {
-            return RunReadingCommand(CheckBrowser, argv + index + 1);
-        }
-        ++index;
-    }
-
-    if (!haveRegistration) {
-        PrintUsage(program);
-        return kExitUsage;
-    }
-    if (RefuseClientName(clientName)) {
-        return kExitUsage;
-    }
-    const bool registered = RegisterBrowser(root, clientName, executablePath);
-    PrintCapabilities(root, clientName);
-    return StatusOf(registered);
+    return StatusOf(Run(ParseCommandLine(argc, argv, isAdmin), program));
 }

@@ -74,9 +74,9 @@ std::wstring PercentEncodeUtf8(const std::wstring& text) {
 }
 
 // Settings finds a client only through its RegisteredApplications entry.
-bool IsRegisteredApplication(RootKey root, const std::wstring& clientName) {
+bool IsRegisteredApplication(RootKey root, const registration::ClientName& clientName) {
     registry::Key applications;
-    if (registry::OpenKey(root, kRegisteredApplicationsPath, registry::Access::Read,
+    if (registry::OpenKey(root, registration::kRegisteredApplicationsPath, registry::Access::Read,
                           applications) != registry::kSuccess) {
         return false;
     }
@@ -89,7 +89,7 @@ bool IsRegisteredApplication(RootKey root, const std::wstring& clientName) {
 
 }  // namespace
 
-Outcome OpenDefaultAppsSettings(RootKey root, const std::wstring& clientName) {
+Outcome OpenDefaultAppsSettings(RootKey root, const registration::ClientName& clientName) {
     if (!IsRegisteredApplication(root, clientName)) {
         PrintNotRegistered(root, clientName);
         return Outcome::Refused;
@@ -97,7 +97,7 @@ Outcome OpenDefaultAppsSettings(RootKey root, const std::wstring& clientName) {
     const std::wstring uri = std::wstring(L"ms-settings:defaultapps?") +
                              (root == RootKey::CurrentUser ? L"registeredAppUser="
                                                            : L"registeredAppMachine=") +
-                             PercentEncodeUtf8(clientName);
+                             PercentEncodeUtf8(clientName.Text());
     if (!platform::OpenWithShell(uri)) {
         Print(L"Failed to open Settings: %ls\n", uri.c_str());
         return Outcome::Failed;

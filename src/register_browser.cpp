@@ -1,24 +1,16 @@
-// Registration: writes the keys through which Windows offers a portable
-// browser as a web-browser client. Relative to the root:
-//
-//   Software\Clients\StartMenuInternet\<Name>          (default) = Name
-//     shell\open\command                               (default) = Exe
-//     Capabilities   ApplicationName, ApplicationDescription = Name,
-//                    ApplicationIcon = Exe
-//       FileAssociations   .htm, .html  = <Name>URL
-//       URLAssociations    http, https  = <Name>URL
-//   Software\RegisteredApplications   <Name> = path of Capabilities above
-//   Software\Classes\<Name>URL        (default), FriendlyTypeName = Name
-//     DefaultIcon                     (default) = Exe
-//     shell\open\command              (default) = "Exe" "%1"
-//
-// Each stage reports its own failure and the next stage still runs.
+// Registration: writes the layout of registration.h under one root, stage
+// by stage, then reads the http association back. Each stage reports its own
+// failure and the next stage still runs.
 #include "marovendel.h"
 #include "platform/platform.h"
 
 using registry::CreateKey;
 using registry::Key;
 using registry::kSuccess;
+using registration::ClientName;
+using registration::KeySpec;
+using registration::Stage;
+using registration::ValueSpec;
 
 namespace {
 
@@ -32,121 +24,78 @@ bool WriteString(const Key& key, const wchar_t* name, const std::wstring& data) 
     return true;
 }
 
-// The class's open command must hand the link to the browser: quote the path
-// and add "%1", unless the path already carries its own placeholder.
-std::wstring ClassOpenCommand(const std::wstring& executablePath) {
-    if (executablePath.find(L"%1") != std::wstring::npos) {
-        return executablePath;
+bool WriteValues(const Key& key, const std::vector<ValueSpec>& values, const ClientName& name,
+                 const std::wstring& executablePath) {
+    bool written = true;
+    for (const ValueSpec& value : values) {
+        const wchar_t* valueName = value.namedAfterClient ? name.c_str() : value.name;
+        written = WriteString(key, valueName,
+                              registration::DataText(value.data, name, executablePath)) &&
+                  written;
     }
-    if (!executablePath.empty() && executablePath[0] == L'"') {
-        return executablePath + L" \"%1\"";
-    }
-    return L"\"" + executablePath + L"\" \"%1\"";
+    return written;
 }
 
-// Creates subPath beneath parent and sets its default value; false (after
-// printing failure) when the key cannot be created.
-bool WriteDefaultValue(const Key& parent, const wchar_t* subPath, const std::wstring& data,
-                       const wchar_t* failure) {
-    Key key;
-    if (CreateKey(parent, subPath, key) != kSuccess) {
-        Print(L"%ls", failure);
-        return false;
+// The stage's key is created, except RegisteredApplications, which Windows
+// itself provides and which is only opened.
+registry::Status OpenStageKey(RootKey root, const Stage& stage, const ClientName& name, Key& key) {
+    const std::wstring path = registration::StagePath(stage.key, name);
+    if (stage.key == registration::StageKey::RegisteredApplications) {
+        return registry::OpenKey(root, path, registry::Access::Write, key);
     }
-    return WriteString(key, nullptr, data);
+    return CreateKey(root, path, key);
 }
 
-bool WriteClientKey(RootKey root, const std::wstring& clientKeyPath, const std::wstring& clientName,
-                    const std::wstring& executablePath) {
-    Key client;
-    if (CreateKey(root, clientKeyPath, client) != kSuccess) {
-        Print(L"Failed to create registry key for the browser.\n");
-        return false;
-    }
-    const bool named = WriteString(client, nullptr, clientName);
-    return WriteDefaultValue(client, L"shell\\open\\command", executablePath,
-                             L"Failed to create command subkey.\n") &&
-           named;
-}
-
-bool WriteRegisteredApplication(RootKey root, const std::wstring& clientName,
-                                const std::wstring& capabilitiesPath) {
-    Key applications;
-    if (registry::OpenKey(root, L"Software\\RegisteredApplications", registry::Access::Write,
-                          applications) != kSuccess) {
-        Print(L"Failed to open RegisteredApplications key.\n");
-        return false;
-    }
-    return WriteString(applications, clientName.c_str(), capabilitiesPath);
-}
-
-bool WriteAssociations(const Key& capabilities, const wchar_t* subPath, const wchar_t* first,
-                       const wchar_t* second, const std::wstring& progId, const wchar_t* failure) {
-    Key associations;
-    if (CreateKey(capabilities, subPath, associations) != kSuccess) {
-        Print(L"%ls", failure);
-        return false;
-    }
-    const bool firstSet = WriteString(associations, first, progId);
-    return WriteString(associations, second, progId) && firstSet;
-}
-
-bool WriteCapabilities(RootKey root, const std::wstring& capabilitiesPath,
-                       const std::wstring& clientName, const std::wstring& executablePath,
-                       const std::wstring& progId) {
-    Key capabilities;
-    if (CreateKey(root, capabilitiesPath, capabilities) != kSuccess) {
-        Print(L"Failed to create Capabilities key.\n");
-        return false;
-    }
-    bool values = WriteString(capabilities, L"ApplicationName", clientName);
-    values = WriteString(capabilities, L"ApplicationIcon", executablePath) && values;
-    values = WriteString(capabilities, L"ApplicationDescription", clientName) && values;
-    const bool files = WriteAssociations(capabilities, L"FileAssociations", L".htm", L".html",
-                                         progId, L"Failed to create FileAssociations subkey.\n");
-    const bool urls = WriteAssociations(capabilities, L"URLAssociations", L"http", L"https", progId,
-                                        L"Failed to create URLAssociations subkey.\n");
-    return values && files && urls;
-}
-
-bool WriteClass(RootKey root, const std::wstring& progId, const std::wstring& clientName,
+bool WriteStage(RootKey root, const Stage& stage, const ClientName& name,
                 const std::wstring& executablePath) {
-    Key progIdKey;
-    if (CreateKey(root, L"Software\\Classes\\" + progId, progIdKey) != kSuccess) {
-        Print(L"Failed to create ProgID key.\n");
+    Key key;
+    const KeySpec& own = stage.keys.front();
+    if (OpenStageKey(root, stage, name, key) != kSuccess) {
+        Print(L"%ls", own.failure);
         return false;
     }
-    bool values = WriteString(progIdKey, nullptr, clientName);
-    values = WriteString(progIdKey, L"FriendlyTypeName", clientName) && values;
-    const bool icon = WriteDefaultValue(progIdKey, L"DefaultIcon", executablePath,
-                                        L"Failed to create DefaultIcon subkey.\n");
-    const bool command = WriteDefaultValue(progIdKey, L"shell\\open\\command",
-                                           ClassOpenCommand(executablePath),
-                                           L"Failed to create shell\\open\\command subkey.\n");
-    return values && icon && command;
+    bool complete = WriteValues(key, own.values, name, executablePath);
+    for (std::size_t i = 1; i < stage.keys.size(); ++i) {
+        const KeySpec& sub = stage.keys[i];
+        Key subkey;
+        if (CreateKey(key, sub.subPath, subkey) != kSuccess) {
+            Print(L"%ls", sub.failure);
+            complete = false;
+            continue;
+        }
+        complete = WriteValues(subkey, sub.values, name, executablePath) && complete;
+    }
+    return complete;
 }
 
 }  // namespace
 
-bool RegisterBrowser(RootKey root, const std::wstring& clientName,
-                     const std::wstring& executablePath) {
-    // The dispatcher refuses names over kMaxClientNameChars, so these fit.
-    std::wstring clientKeyPath;
-    std::wstring capabilitiesPath;
-    FormatBounded(clientKeyPath, kKeyPathCapacity, L"Software\\Clients\\StartMenuInternet\\%ls",
-                  clientName.c_str());
-    FormatBounded(capabilitiesPath, kKeyPathCapacity,
-                  L"Software\\Clients\\StartMenuInternet\\%ls\\Capabilities", clientName.c_str());
-    const std::wstring progId = clientName + L"URL";
+void PrintCapabilities(RootKey root, const ClientName& clientName) {
+    Key key;
+    const std::wstring path =
+        registration::UrlAssociationsPath(registration::CapabilitiesPath(clientName));
+    if (registry::OpenKey(root, path, registry::Access::Read, key) != kSuccess) {
+        Print(L"Capabilities: [Not found]\n");
+        return;
+    }
+    registry::ValueData http;
+    if (registry::QueryValue(key, L"http", 512, http) == kSuccess &&
+        (http.type == registry::kRegSz || http.type == registry::kRegExpandSz)) {
+        Print(L"http/https: %ls\n", registry::StringFromBytes(http.bytes).c_str());
+    } else {
+        Print(L"http/https: [Not found]\n");
+    }
+}
 
-    bool complete = WriteClientKey(root, clientKeyPath, clientName, executablePath);
-    complete = WriteRegisteredApplication(root, clientName, capabilitiesPath) && complete;
-    complete = WriteCapabilities(root, capabilitiesPath, clientName, executablePath, progId) &&
-               complete;
-    complete = WriteClass(root, progId, clientName, executablePath) && complete;
-
+Outcome RegisterBrowser(RootKey root, const ClientName& clientName,
+                        const std::wstring& executablePath) {
+    bool complete = true;
+    for (const Stage& stage : registration::Layout()) {
+        complete = WriteStage(root, stage, clientName, executablePath) && complete;
+    }
     platform::NotifyAssociationsChanged();
     Print(complete ? L"Portable browser registered successfully.\n"
                    : L"Portable browser registration incomplete.\n");
-    return complete;
+    PrintCapabilities(root, clientName);
+    return complete ? Outcome::Done : Outcome::Failed;
 }

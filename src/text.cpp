@@ -40,19 +40,6 @@ void Print(const wchar_t* format, ...) {
     platform::WriteOutput(text);
 }
 
-bool FormatBounded(std::wstring& out, std::size_t capacity, const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::wstring text = FormatList(format, args);
-    va_end(args);
-    if (registry::Utf16Length(text) + 1 > capacity) {
-        out.clear();
-        return false;
-    }
-    out = std::move(text);
-    return true;
-}
-
 bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size()) {
         return false;
@@ -65,30 +52,10 @@ bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
     return true;
 }
 
-const wchar_t* ClientNameProblem(const std::wstring& clientName) {
-    if (clientName.empty()) {
-        return L"The browser name must not be empty.\n";
-    }
-    if (clientName.find_first_of(L"\\/") != std::wstring::npos) {
-        return L"The browser name must not contain \\ or /.\n";
-    }
-    // A line break or other control character would split the listing's
-    // lines and cannot be written to a backup file.
-    for (wchar_t ch : clientName) {
-        if (static_cast<std::uint32_t>(ch) < 0x20 || ch == 0x7F) {
-            return L"The browser name must not contain control characters.\n";
-        }
-    }
-    if (registry::Utf16Length(clientName) > kMaxClientNameChars) {
-        return L"The browser name must not be longer than 191 characters.\n";
-    }
-    return nullptr;
-}
-
 const wchar_t* RootWord(RootKey root) {
     return root == RootKey::CurrentUser ? L"HKCU" : L"HKLM";
 }
 
-void PrintNotRegistered(RootKey root, const std::wstring& clientName) {
+void PrintNotRegistered(RootKey root, const registration::ClientName& clientName) {
     Print(L"%ls is not registered under %ls.\n", clientName.c_str(), RootWord(root));
 }

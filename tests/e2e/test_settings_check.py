@@ -91,7 +91,7 @@ class CheckTest(unittest.TestCase):
         self.assertEqual(result.stdout,
                          "  HKCU\\SOFTWARE\\Clients\\StartMenuInternet\\Gone\\shell\\open\\command"
                          " (default): the command names no existing program file\n"
-                         "  HKCU\\Software\\Classes\\GoneURL\\shell\\open\\command (default):"
+                         "  HKCU\\SOFTWARE\\Classes\\GoneURL\\shell\\open\\command (default):"
                          " the program C:\\Tools x\\gone.exe does not exist\n"
                          "Gone has 2 problem(s) under HKCU; register it again to repair.\n")
         self.assertEqual(result.status, 2)
@@ -105,9 +105,9 @@ class CheckTest(unittest.TestCase):
         self.assertEqual(result.stdout,
                          "  HKLM\\SOFTWARE\\Clients\\StartMenuInternet\\%s\\shell\\open\\command"
                          % FIREFOX + missing +
-                         "  HKLM\\Software\\Classes\\FirefoxURL-308046B0AF4A39CB\\shell\\open\\command"
+                         "  HKLM\\SOFTWARE\\Classes\\FirefoxURL-308046B0AF4A39CB\\shell\\open\\command"
                          + missing +
-                         "  HKLM\\Software\\Classes\\FirefoxHTML-308046B0AF4A39CB\\shell\\open\\command"
+                         "  HKLM\\SOFTWARE\\Classes\\FirefoxHTML-308046B0AF4A39CB\\shell\\open\\command"
                          + missing +
                          "%s has 3 problem(s) under HKLM; register it again to repair.\n" % FIREFOX)
         self.assertEqual(result.status, 2)

@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     test_platform::SetAdministrator(isAdmin);
     std::vector<std::wstring> names;
     for (std::size_t i = 1; i < words.size(); ++i) {
-        if (ClientNameProblem(words[i]) == nullptr) {
+        if (registration::ClientName::From(words[i])) {
             names.push_back(words[i]);
         }
     }

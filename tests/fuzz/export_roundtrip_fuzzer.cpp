@@ -1,18 +1,19 @@
 // Fuzzes the backup writer: input bytes become a key tree (names, types,
-// data, depth) under a client's key; the client is removed, and its backup
-// must either be refused, only for what a .reg file cannot hold (a line
-// break in a name, an over-long path), leaving the store untouched, or read
-// back into exactly the tree that was deleted.
+// data, depth) under a client's key, and the writer backs up the tree and the
+// client's RegisteredApplications value. The file must either fail, only for
+// what a .reg file cannot hold (a line break in a name, an over-long path),
+// or read back into exactly that tree and value on an empty store.
 #include <string>
 #include <vector>
 
 #include "fuzz_support.h"
+#include "reg_file.h"
 #include "support/reg_reader.h"
 
 namespace {
 
 const std::wstring kClientPath = L"SOFTWARE\\Clients\\StartMenuInternet\\Foo";
-const std::wstring kBackup = L"C:\\Tools\\Foo.reg";
+const std::wstring kApplicationsPath = L"Software\\RegisteredApplications";
 
 std::wstring Name(fuzz::Input& input, std::size_t maxPieces) {
     std::wstring name;
@@ -92,43 +93,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Input input{data, size};
     registry::memory::Reset();
     test_platform::Reset();
-    registry::memory::PutKey(RootKey::CurrentUser, L"Software\\RegisteredApplications");
+    registry::memory::PutKey(RootKey::CurrentUser, kApplicationsPath);
     const bool withApplication = input.Byte() % 2 == 1;
     if (withApplication) {
-        registry::memory::PutString(RootKey::CurrentUser, L"Software\\RegisteredApplications",
+        registry::memory::PutString(RootKey::CurrentUser, kApplicationsPath,
                                     L"Foo", kClientPath + L"\\Capabilities");
     }
     const bool unrepresentable = BuildTree(input);
     const std::wstring tree = registry::memory::DumpTree(RootKey::CurrentUser, kClientPath);
     const std::wstring store = registry::memory::Dump();
 
-    std::wstring argv0 = L"Marovendel.exe", command = L"delete", root = L"HKCU", name = L"Foo";
-    wchar_t* argv[] = {&argv0[0], &command[0], &root[0], &name[0], nullptr};
-    const int status = wmain(4, argv);
+    reg_file::RegFile file;
+    file.AddTreeIfPresent(RootKey::CurrentUser, kClientPath);
+    {
+        registry::Key applications;
+        FUZZ_CHECK(registry::OpenKey(RootKey::CurrentUser, kApplicationsPath, registry::Access::Read,
+                                     applications) == registry::kSuccess);
+        file.AddValueIfPresent(RootKey::CurrentUser, applications, kApplicationsPath, L"Foo");
+    }
     FUZZ_CHECK(registry::memory::OpenKeyCount() == 0);
-    FUZZ_CHECK(test_platform::OpenFileCount() == 0);
-
-    const bool refused = test_platform::Output().find(L"Failed to export") != std::wstring::npos;
-    if (refused) {
+    FUZZ_CHECK(registry::memory::Dump() == store);
+    if (file.Failed()) {
         FUZZ_CHECK(unrepresentable);
-        FUZZ_CHECK(status == 2);
-        FUZZ_CHECK(registry::memory::Dump() == store);
-        FUZZ_CHECK(test_platform::FilePaths().empty());
         return 0;
     }
     FUZZ_CHECK(!unrepresentable);
-    // Without a RegisteredApplications value its deletion reports a failure.
-    FUZZ_CHECK(status == (withApplication ? 0 : 2));
-    std::optional<std::vector<std::uint8_t>> backup = test_platform::FileContents(kBackup);
-    FUZZ_CHECK(backup.has_value());
+    const std::vector<std::uint8_t> backup = file.Bytes();
     registry::memory::Reset();
     std::string error;
-    if (!reg_reader::ApplyRegFile(*backup, error)) {
+    if (!reg_reader::ApplyRegFile(backup, error)) {
         std::fprintf(stderr, "backup does not read back: %s\n", error.c_str());
         std::abort();
     }
     FUZZ_CHECK(registry::memory::DumpTree(RootKey::CurrentUser, kClientPath) == tree);
-    FUZZ_CHECK(registry::memory::StoredValue(RootKey::CurrentUser, L"Software\\RegisteredApplications",
-                                             L"Foo").has_value() == withApplication);
+    FUZZ_CHECK(registry::memory::StoredValue(RootKey::CurrentUser, kApplicationsPath, L"Foo")
+                   .has_value() == withApplication);
     return 0;
 }

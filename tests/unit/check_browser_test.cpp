@@ -75,7 +75,7 @@ TEST_F(CheckBrowserTest, MissingProgramOrLinkIsNamedByKeyAndValue) {
     EXPECT_EQ(result.output,
               L"  HKLM\\SOFTWARE\\Clients\\StartMenuInternet\\Foo\\shell\\open\\command (default): "
               L"the program C:\\Apps\\Foo\\foo.exe does not exist\n"
-              L"  HKLM\\Software\\Classes\\FooURL\\shell\\open\\command (default): "
+              L"  HKLM\\SOFTWARE\\Classes\\FooURL\\shell\\open\\command (default): "
               L"the program C:\\Apps\\Foo\\foo.exe does not exist\n"
               L"Foo has 2 problem(s) under HKLM; register it again to repair.\n");
     EXPECT_EQ(result.status, 2);
@@ -84,7 +84,7 @@ TEST_F(CheckBrowserTest, MissingProgramOrLinkIsNamedByKeyAndValue) {
     PutString(RootKey::LocalMachine, kFooCommand, nullptr, L"\"" + kFooExe + L"\" -new-window");
     result = RunCommand({L"check", L"HKLM", L"Foo"});
     EXPECT_EQ(result.output,
-              L"  HKLM\\Software\\Classes\\FooURL\\shell\\open\\command (default): "
+              L"  HKLM\\SOFTWARE\\Classes\\FooURL\\shell\\open\\command (default): "
               L"the command does not pass the link (%1 or %L)\n"
               L"Foo has 1 problem(s) under HKLM; register it again to repair.\n");
     EXPECT_EQ(result.status, 2);
@@ -113,8 +113,8 @@ TEST_F(CheckBrowserTest, ForeignRegistrationFaultsAreEachReportedOnce) {
               caps + L" (ApplicationDescription): the value is empty\n" +
               caps + L"\\URLAssociations (http): the value is not a string\n" +
               caps + L"\\URLAssociations (https): the value is missing\n"
-              L"  HKCU\\Software\\Classes\\OddHTML\\shell\\open\\command: the key is missing\n"
-              L"  HKCU\\Software\\Classes\\OddXHT: the key is missing here and under HKLM\n"
+              L"  HKCU\\SOFTWARE\\Classes\\OddHTML\\shell\\open\\command: the key is missing\n"
+              L"  HKCU\\SOFTWARE\\Classes\\OddXHT: the key is missing here and under HKLM\n"
               L"Odd has 7 problem(s) under HKCU; register it again to repair.\n");
     EXPECT_EQ(result.status, 2);
 }

@@ -166,7 +166,7 @@ TEST_F(RegisterBrowserTest, ReadbackShowsOnlyWhatIsStoredAsAString) {
         SCOPED_TRACE(c.id);
         SetUp();
         registry::memory::PutValue(RootKey::CurrentUser, urls, L"http", c.type, c.bytes);
-        PrintCapabilities(RootKey::CurrentUser, L"Foo");
+        PrintCapabilities(RootKey::CurrentUser, *registration::ClientName::From(L"Foo"));
         platform::FlushOutput();
         EXPECT_EQ(test_platform::Output(), c.line);
     }

@@ -1,0 +1,168 @@
+// The layout of one registration, and the name rule that keeps its paths
+// whole.
+#include "registration.h"
+
+namespace registration {
+
+namespace {
+
+constexpr const wchar_t* kClassesPath = L"SOFTWARE\\Classes";
+constexpr const wchar_t* kCapabilities = L"Capabilities";
+constexpr const wchar_t* kOpenCommand = L"shell\\open\\command";
+constexpr const wchar_t* kFileAssociations = L"FileAssociations";
+constexpr const wchar_t* kUrlAssociations = L"URLAssociations";
+
+std::wstring Beneath(const std::wstring& keyPath, const wchar_t* subPath) {
+    return keyPath + L"\\" + subPath;
+}
+
+bool IsControl(wchar_t ch) {
+    return static_cast<std::uint32_t>(ch) < 0x20 || ch == 0x7F;
+}
+
+const wchar_t* NameProblem(const std::wstring& text) {
+    if (text.empty()) {
+        return L"The browser name must not be empty.\n";
+    }
+    if (text.find_first_of(L"\\/") != std::wstring::npos) {
+        return L"The browser name must not contain \\ or /.\n";
+    }
+    // A line break or other control character would split the listing's
+    // lines and cannot be written to a backup file.
+    for (wchar_t ch : text) {
+        if (IsControl(ch)) {
+            return L"The browser name must not contain control characters.\n";
+        }
+    }
+    if (registry::Utf16Length(text) > kMaxNameChars) {
+        return L"The browser name must not be longer than 191 characters.\n";
+    }
+    return nullptr;
+}
+
+// The class's open command must hand the link to the browser: quote the path
+// and add "%1", unless the path already carries its own placeholder.
+std::wstring ClassOpenCommand(const std::wstring& executablePath) {
+    if (executablePath.find(L"%1") != std::wstring::npos) {
+        return executablePath;
+    }
+    if (!executablePath.empty() && executablePath[0] == L'"') {
+        return executablePath + L" \"%1\"";
+    }
+    return L"\"" + executablePath + L"\" \"%1\"";
+}
+
+}  // namespace
+
+std::optional<ClientName> ClientName::From(const std::wstring& text, const wchar_t** problem) {
+    const wchar_t* found = NameProblem(text);
+    if (problem != nullptr) {
+        *problem = found;
+    }
+    if (found != nullptr) {
+        return std::nullopt;
+    }
+    return ClientName(text);
+}
+
+std::wstring ProgId(const ClientName& name) {
+    return name.Text() + L"URL";
+}
+
+std::wstring ClientKeyPath(const ClientName& name) {
+    return Beneath(kClientsPath, name.c_str());
+}
+
+std::wstring CapabilitiesPath(const ClientName& name) {
+    return Beneath(ClientKeyPath(name), kCapabilities);
+}
+
+std::wstring ClassKeyPath(const std::wstring& progId) {
+    return Beneath(kClassesPath, progId.c_str());
+}
+
+std::wstring OpenCommandPath(const std::wstring& keyPath) {
+    return Beneath(keyPath, kOpenCommand);
+}
+
+std::wstring UrlAssociationsPath(const std::wstring& capabilitiesPath) {
+    return Beneath(capabilitiesPath, kUrlAssociations);
+}
+
+std::wstring FileAssociationsPath(const std::wstring& capabilitiesPath) {
+    return Beneath(capabilitiesPath, kFileAssociations);
+}
+
+std::optional<std::wstring> ListedClientPath(const std::wstring& listedName, ClientPart part) {
+    const std::wstring client = Beneath(kClientsPath, listedName.c_str());
+    std::wstring path = part == ClientPart::OpenCommand
+                            ? OpenCommandPath(client)
+                            : UrlAssociationsPath(Beneath(client, kCapabilities));
+    if (registry::Utf16Length(path) > kMaxKeyPathChars) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+const std::vector<Stage>& Layout() {
+    static const std::vector<Stage> kLayout = {
+        {StageKey::Client,
+         {{nullptr, L"Failed to create registry key for the browser.\n", {{nullptr, Data::Name}}},
+          {kOpenCommand, L"Failed to create command subkey.\n",
+           {{nullptr, Data::ExecutablePath}}}}},
+        {StageKey::RegisteredApplications,
+         {{nullptr, L"Failed to open RegisteredApplications key.\n",
+           {{nullptr, Data::CapabilitiesPath, true}}}}},
+        {StageKey::Capabilities,
+         {{nullptr, L"Failed to create Capabilities key.\n",
+           {{L"ApplicationName", Data::Name},
+            {L"ApplicationIcon", Data::ExecutablePath},
+            {L"ApplicationDescription", Data::Name}}},
+          {kFileAssociations, L"Failed to create FileAssociations subkey.\n",
+           {{L".htm", Data::ProgId}, {L".html", Data::ProgId}}},
+          {kUrlAssociations, L"Failed to create URLAssociations subkey.\n",
+           {{L"http", Data::ProgId}, {L"https", Data::ProgId}}}}},
+        {StageKey::Class,
+         {{nullptr, L"Failed to create ProgID key.\n",
+           {{nullptr, Data::Name}, {L"FriendlyTypeName", Data::Name}}},
+          {L"DefaultIcon", L"Failed to create DefaultIcon subkey.\n",
+           {{nullptr, Data::ExecutablePath}}},
+          {kOpenCommand, L"Failed to create shell\\open\\command subkey.\n",
+           {{nullptr, Data::ClassOpenCommand}}}}},
+    };
+    return kLayout;
+}
+
+std::wstring StagePath(StageKey key, const ClientName& name) {
+    switch (key) {
+    case StageKey::Client:
+        return ClientKeyPath(name);
+    case StageKey::RegisteredApplications:
+        return kRegisteredApplicationsPath;
+    case StageKey::Capabilities:
+        return CapabilitiesPath(name);
+    case StageKey::Class:
+        break;
+    }
+    return ClassKeyPath(ProgId(name));
+}
+
+std::wstring DataText(Data data, const ClientName& name, const std::wstring& executablePath) {
+    switch (data) {
+    case Data::Name:
+        return name.Text();
+    case Data::ExecutablePath:
+        return executablePath;
+    case Data::ClassOpenCommand:
+        return ClassOpenCommand(executablePath);
+    case Data::ProgId:
+        return ProgId(name);
+    case Data::CapabilitiesPath:
+        break;
+    }
+    // Windows' own installers spell the entry's data "Software\...".
+    const std::wstring path = CapabilitiesPath(name);
+    return L"Software" + path.substr(path.find(L'\\'));
+}
+
+}  // namespace registration

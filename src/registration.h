@@ -1,0 +1,118 @@
+// One registration of a browser client: the name it is made from, the key
+// paths that name leads to, and the layout of keys and values written under
+// either root. Registration writes the layout; removal backs up and deletes
+// its trees; check, the listing and settings find their keys through it. No
+// command composes a key path of its own.
+//
+// Relative to the root:
+//
+//   SOFTWARE\Clients\StartMenuInternet\<Name>         (default) = Name
+//     shell\open\command                              (default) = Exe
+//     Capabilities   ApplicationName, ApplicationDescription = Name,
+//                    ApplicationIcon = Exe
+//       FileAssociations   .htm, .html  = <Name>URL
+//       URLAssociations    http, https  = <Name>URL
+//   SOFTWARE\RegisteredApplications   <Name> = path of Capabilities above
+//   SOFTWARE\Classes\<Name>URL        (default), FriendlyTypeName = Name
+//     DefaultIcon                     (default) = Exe
+//     shell\open\command              (default) = "Exe" "%1"
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "registry/registry.h"
+
+namespace registration {
+
+// Longest name that keeps every key path composed from it within the
+// registry's 255 characters.
+constexpr std::size_t kMaxNameChars = 191;
+// Longest key path, in UTF-16 units, that Marovendel composes.
+constexpr std::size_t kMaxKeyPathChars = 255;
+
+constexpr const wchar_t* kClientsPath = L"SOFTWARE\\Clients\\StartMenuInternet";
+constexpr const wchar_t* kRegisteredApplicationsPath = L"SOFTWARE\\RegisteredApplications";
+
+// A browser client's name, known to be safe in every key path, value name
+// and file name it becomes: not empty, no \ or /, no control character, at
+// most kMaxNameChars UTF-16 units.
+class ClientName {
+public:
+    // The name text makes, or nothing; problem (when given) is then the line
+    // that says why.
+    static std::optional<ClientName> From(const std::wstring& text,
+                                          const wchar_t** problem = nullptr);
+
+    const std::wstring& Text() const { return text_; }
+    const wchar_t* c_str() const { return text_.c_str(); }
+
+private:
+    explicit ClientName(std::wstring text) : text_(std::move(text)) {}
+    std::wstring text_;
+};
+
+// The class the associations name: <Name>URL.
+std::wstring ProgId(const ClientName& name);
+
+// Key paths relative to the root.
+std::wstring ClientKeyPath(const ClientName& name);
+std::wstring CapabilitiesPath(const ClientName& name);
+// The class key of any ProgID, whoever registered it.
+std::wstring ClassKeyPath(const std::wstring& progId);
+
+// Paths beneath a key of any registration, whoever wrote it.
+std::wstring OpenCommandPath(const std::wstring& keyPath);
+std::wstring UrlAssociationsPath(const std::wstring& capabilitiesPath);
+std::wstring FileAssociationsPath(const std::wstring& capabilitiesPath);
+
+// A client found by enumeration: its name passed no rule, so a path made
+// from it may not fit, and is then nothing.
+enum class ClientPart { OpenCommand, UrlAssociations };
+std::optional<std::wstring> ListedClientPath(const std::wstring& listedName, ClientPart part);
+
+// What a value of the layout holds.
+enum class Data {
+    Name,              // the client's name
+    ExecutablePath,    // the program, as given
+    ClassOpenCommand,  // the program with the link passed: "Exe" "%1"
+    ProgId,            // <Name>URL
+    CapabilitiesPath,  // where RegisteredApplications finds the capabilities
+};
+
+struct ValueSpec {
+    const wchar_t* name;  // null for the default value
+    Data data;
+    bool namedAfterClient = false;  // the value's name is the client's
+};
+
+// A key and its values. subPath is beneath the stage's key, or null for the
+// stage's key itself; failure is printed when it cannot be created.
+struct KeySpec {
+    const wchar_t* subPath;
+    const wchar_t* failure;
+    std::vector<ValueSpec> values;
+};
+
+enum class StageKey { Client, RegisteredApplications, Capabilities, Class };
+
+// One stage of a registration: a key made (or, for RegisteredApplications,
+// opened) under the root, then its values, then its subkeys in order. A
+// stage that fails prints its line and the next stage still runs.
+struct Stage {
+    StageKey key;
+    std::vector<KeySpec> keys;  // the stage's key first
+};
+
+// The stages in the order they are written.
+const std::vector<Stage>& Layout();
+
+// The root-relative path of a stage's key.
+std::wstring StagePath(StageKey key, const ClientName& name);
+
+// The text a value holds.
+std::wstring DataText(Data data, const ClientName& name, const std::wstring& executablePath);
+
+}  // namespace registration
