@@ -1,7 +1,7 @@
 // The platform calls Marovendel makes besides the registry: administrator
 // membership, console output, the executable's directory, files, the
-// environment and the shell. win32_platform.cpp implements them on Windows; tests
-// link a stand-in instead.
+// environment and the shell. win32_platform.cpp and win32_shell.cpp implement
+// them on Windows; tests link a stand-in instead.
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,7 @@
-// The platform seam on Windows.
+// The platform seam on Windows: the token, the console, files and the
+// environment.
+// The calls into the shell are in win32_shell.cpp.
 #include <windows.h>
-#include <objbase.h>
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include <vector>
 
@@ -193,47 +192,12 @@ bool RemoveFile(const std::wstring& path) {
     return DeleteFileW(path.c_str()) != FALSE;
 }
 
-void NotifyAssociationsChanged() {
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-}
-
 namespace {
-
-// ShellExecuteExW may hand a URI to a COM handler, which wants the thread in
-// a single-threaded apartment for the length of the call.
-class ComApartment {
-public:
-    ComApartment()
-        : initialized_(SUCCEEDED(
-              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ~ComApartment() {
-        if (initialized_) {
-            CoUninitialize();
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialized_;
-};
 
 // ExpandEnvironmentStringsW fails for results longer than this.
 constexpr DWORD kMaxExpandedChars = 32767;
 
 }  // namespace
-
-bool OpenWithShell(const std::wstring& uri) {
-    ComApartment apartment;
-    SHELLEXECUTEINFOW info = {};
-    info.cbSize = sizeof(info);
-    // NOASYNC: the process may exit as soon as this returns.
-    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"open";
-    info.lpFile = uri.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    return ShellExecuteExW(&info) != FALSE;
-}
 
 std::wstring ExpandEnvironment(const std::wstring& text) {
     std::vector<wchar_t> buffer(text.size() + 1);
