@@ -108,34 +108,24 @@ bool RequireString(Report& report, const StringRead& read, const std::wstring& w
     return false;
 }
 
-// The program a command starts, found as CreateProcess finds it: a quoted
-// first token names it; otherwise each prefix that ends at a space is tried,
-// shortest first, then the whole command. Returns whether one is a file; the
-// problem to report otherwise is left in problem.
-bool FindProgram(const std::wstring& command, std::wstring& problem) {
-    const std::size_t start = command.find_first_not_of(L" \t");
-    if (start == std::wstring::npos) {
-        problem = L"the command is blank";
-        return false;
-    }
-    if (command[start] == L'"') {
-        const std::size_t close = command.find(L'"', start + 1);
-        const std::wstring program = command.substr(
-            start + 1, close == std::wstring::npos ? std::wstring::npos : close - start - 1);
-        problem = L"the program " + program + L" does not exist";
-        return platform::IsExistingFile(program);
-    }
-    const std::wstring unquoted = command.substr(start);
-    for (std::size_t space = unquoted.find(L' '); space != std::wstring::npos;
-         space = unquoted.find(L' ', space + 1)) {
-        if (platform::IsExistingFile(unquoted.substr(0, space))) {
-            return true;
+// Why a command's program cannot be started, or empty when it can.
+std::wstring ProgramProblem(const CommandProgram& program) {
+    switch (program.shape) {
+    case CommandProgram::Shape::Blank:
+        return L"the command is blank";
+    case CommandProgram::Shape::Words:
+        if (!program.exists) {
+            return L"the command names no existing program file";
         }
+        break;
+    case CommandProgram::Shape::Quoted:
+    case CommandProgram::Shape::OneWord:
+        if (!program.exists) {
+            return L"the program " + program.path + L" does not exist";
+        }
+        break;
     }
-    problem = unquoted.find(L' ') == std::wstring::npos
-                  ? L"the program " + unquoted + L" does not exist"
-                  : std::wstring(L"the command names no existing program file");
-    return platform::IsExistingFile(unquoted);
+    return std::wstring();
 }
 
 bool PassesTheLink(const std::wstring& command) {
@@ -152,8 +142,9 @@ void CheckOpenCommand(Report& report, RootKey root, const std::wstring& path, co
         return;
     }
     const std::wstring& command = read.text;
-    std::wstring problem;
-    if (!FindProgram(platform::ExpandEnvironment(command), problem)) {
+    const std::wstring problem =
+        ProgramProblem(FindCommandProgram(platform::ExpandEnvironment(command)));
+    if (!problem.empty()) {
         AddProblem(report, where, problem);
     }
     if (needsLink && !PassesTheLink(command)) {
@@ -358,4 +349,34 @@ Outcome CheckBrowser(RootKey root, const ClientName& clientName) {
     Print(L"%ls has %d problem(s) under %ls; register it again to repair.\n", clientName.c_str(),
           report.problems, RootWord(root));
     return Outcome::Failed;
+}
+
+CommandProgram FindCommandProgram(const std::wstring& command) {
+    CommandProgram program;
+    const std::size_t start = command.find_first_not_of(L" \t");
+    if (start == std::wstring::npos) {
+        return program;
+    }
+    if (command[start] == L'"') {
+        const std::size_t close = command.find(L'"', start + 1);
+        program.shape = CommandProgram::Shape::Quoted;
+        program.path = command.substr(
+            start + 1, close == std::wstring::npos ? std::wstring::npos : close - start - 1);
+        program.exists = platform::IsExistingFile(program.path);
+        return program;
+    }
+    const std::wstring unquoted = command.substr(start);
+    program.shape = unquoted.find(L' ') == std::wstring::npos ? CommandProgram::Shape::OneWord
+                                                               : CommandProgram::Shape::Words;
+    for (std::size_t space = unquoted.find(L' '); space != std::wstring::npos;
+         space = unquoted.find(L' ', space + 1)) {
+        if (platform::IsExistingFile(unquoted.substr(0, space))) {
+            program.path = unquoted.substr(0, space);
+            program.exists = true;
+            return program;
+        }
+    }
+    program.path = unquoted;
+    program.exists = platform::IsExistingFile(unquoted);
+    return program;
 }

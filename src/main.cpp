@@ -23,7 +23,7 @@ constexpr const wchar_t* kUsageLines[] = {
     L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n",
 };
 
-enum class Form { Usage, RootUsage, Refusal, List, Register, Delete, Settings, Check };
+enum class Form { Usage, RootUsage, Refusal, List, Register, Delete, Settings, Check, Drop };
 
 // One run's command, as the command line asks for it.
 struct Command {
@@ -31,12 +31,21 @@ struct Command {
     std::wstring refusal;  // Refusal: the line to print
     std::optional<RootKey> root;  // List: none for both roots; RootUsage: the form's
     std::optional<ClientName> name;
-    std::wstring executablePath;  // Register
+    std::wstring executablePath;  // Register; Drop: the dropped file
     DeleteOptions options;        // Delete
 };
 
 bool IsWord(const wchar_t* argument, const wchar_t* word) {
     return EqualsIgnoringCase(argument, word);
+}
+
+bool IsCommandWord(const wchar_t* word) {
+    for (const wchar_t* command : {L"list", L"HKCU", L"HKLM", L"delete", L"settings", L"check"}) {
+        if (IsWord(word, command)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 Command Refusal(std::wstring line) {
@@ -132,10 +141,17 @@ Command ParseCommandLine(int argc, wchar_t** argv, bool isAdmin) {
         }
         ++index;
     }
-    if (registration.form == Form::Usage) {
-        return registration;
+    if (registration.form != Form::Usage) {
+        return Named(std::move(registration), name);
     }
-    return Named(std::move(registration), name);
+    // Explorer passes a file dropped onto the exe as its only argument.
+    if (argc == 2 && !IsCommandWord(argv[1]) && platform::IsExistingFile(argv[1])) {
+        Command drop;
+        drop.form = Form::Drop;
+        drop.executablePath = argv[1];
+        return drop;
+    }
+    return registration;
 }
 
 void PrintUsage(const wchar_t* program) {
@@ -165,6 +181,8 @@ Outcome Run(const Command& command, const wchar_t* program) {
         return DeleteBrowser(*command.root, *command.name, command.options);
     case Form::Settings:
         return OpenDefaultAppsSettings(*command.root, *command.name);
+    case Form::Drop:
+        return RegisterDroppedFile(command.executablePath, program);
     case Form::Check:
         break;
     }
@@ -193,5 +211,15 @@ extern "C" int wmain(int argc, wchar_t** argv) {
     const platform::FlushOutputOnExit flushOutput;
     const bool isAdmin = IsRunningAsAdmin();
     const wchar_t* program = argc > 0 ? argv[0] : L"Marovendel.exe";
-    return StatusOf(Run(ParseCommandLine(argc, argv, isAdmin), program));
+    const Outcome outcome = Run(ParseCommandLine(argc, argv, isAdmin), program);
+    // Started from Explorer, the window would close before anyone read it.
+    if (platform::OwnsConsoleWindow()) {
+        if (argc <= 1) {
+            Print(L"To register a browser for yourself, drag its .exe or its shortcut onto "
+                  L"Marovendel.exe.\n");
+        }
+        Print(L"\nPress any key to close this window.\n");
+        platform::WaitForKeyPress();
+    }
+    return StatusOf(outcome);
 }

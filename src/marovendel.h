@@ -32,6 +32,12 @@ Outcome RegisterBrowser(RootKey root, const registration::ClientName& clientName
 // The one-line readback of a registration's http association.
 void PrintCapabilities(RootKey root, const registration::ClientName& clientName);
 
+// drop_browser.cpp
+// Registers the program dropped onto Marovendel.exe (or the one its shortcut
+// starts) for the current user, then opens its Default apps page.
+// marovendel is how the command line named Marovendel.exe.
+Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* marovendel);
+
 // list_browsers.cpp
 // Lists the one root scope names, or both when it names none.
 Outcome ListBrowsers(std::optional<RootKey> scope);
@@ -55,6 +61,16 @@ Outcome OpenDefaultAppsSettings(RootKey root, const registration::ClientName& cl
 // prints every part that would keep it out of Default apps or keep a link
 // from opening.
 Outcome CheckBrowser(RootKey root, const registration::ClientName& clientName);
+// The program a command starts, found as CreateProcess finds it: a quoted
+// first token names it; otherwise each prefix that ends at a space is tried,
+// shortest first, then the whole command.
+struct CommandProgram {
+    enum class Shape { Blank, Quoted, OneWord, Words };
+    Shape shape = Shape::Blank;
+    std::wstring path;  // the program, or the whole command when none exists
+    bool exists = false;
+};
+CommandProgram FindCommandProgram(const std::wstring& command);
 
 // text.cpp
 // Printf-style output to standard output; %ls for wide strings.

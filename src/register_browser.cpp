@@ -36,21 +36,13 @@ bool WriteValues(const Key& key, const std::vector<ValueSpec>& values, const Cli
     return written;
 }
 
-// The stage's key is created, except RegisteredApplications, which Windows
-// itself provides and which is only opened.
-registry::Status OpenStageKey(RootKey root, const Stage& stage, const ClientName& name, Key& key) {
-    const std::wstring path = registration::StagePath(stage.key, name);
-    if (stage.key == registration::StageKey::RegisteredApplications) {
-        return registry::OpenKey(root, path, registry::Access::Write, key);
-    }
-    return CreateKey(root, path, key);
-}
-
 bool WriteStage(RootKey root, const Stage& stage, const ClientName& name,
                 const std::wstring& executablePath) {
     Key key;
     const KeySpec& own = stage.keys.front();
-    if (OpenStageKey(root, stage, name, key) != kSuccess) {
+    // Every stage's key is created when missing, RegisteredApplications too: a
+    // profile can lack it, and without it Default apps never lists the client.
+    if (CreateKey(root, registration::StagePath(stage.key, name), key) != kSuccess) {
         Print(L"%ls", own.failure);
         return false;
     }
@@ -66,6 +58,47 @@ bool WriteStage(RootKey root, const Stage& stage, const ClientName& name,
         complete = WriteValues(subkey, sub.values, name, executablePath) && complete;
     }
     return complete;
+}
+
+// A relative path that names a file in the current folder, made full: a link
+// is opened from some other folder, where the relative path names nothing.
+// Anything else (quoted, absolute, or naming no file here) is kept as given.
+std::wstring StoredExecutablePath(const std::wstring& given) {
+    const bool quoted = given.find(L'"') != std::wstring::npos;
+    const bool absolute = (given.size() >= 2 && given[1] == L':') ||
+                          given.compare(0, 2, L"\\\\") == 0;
+    if (quoted || absolute || !platform::IsExistingFile(given)) {
+        return given;
+    }
+    return platform::FullPath(given);
+}
+
+bool IsNamed(const std::wstring& path, const wchar_t* name) {
+    return EqualsIgnoringCase(path.substr(path.find_last_of(L'\\') + 1), name);
+}
+
+std::wstring ParentOf(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// A common portable package keeps the browser in <Package>\App\<Folder> and
+// beside App a launcher, <Something>Portable.exe, that starts it with the
+// profile kept in the package. Links opened with the inner browser would use
+// a profile on the computer instead, so name the launcher.
+void SuggestPortableLauncher(const std::wstring& executablePath) {
+    const CommandProgram program = FindCommandProgram(executablePath);
+    const std::wstring app = ParentOf(ParentOf(program.path));
+    if (!program.exists || app.empty() || !IsNamed(app, L"App")) {
+        return;
+    }
+    const std::wstring package = ParentOf(app);
+    const std::vector<std::wstring> launchers = platform::FindFiles(package, L"*Portable.exe");
+    if (launchers.size() == 1) {
+        Print(L"%ls lies inside a portable package; register its launcher %ls\\%ls instead, so "
+              L"that links open with the profile kept in the package.\n",
+              program.path.c_str(), package.c_str(), launchers.front().c_str());
+    }
 }
 
 }  // namespace
@@ -87,8 +120,8 @@ void PrintCapabilities(RootKey root, const ClientName& clientName) {
     }
 }
 
-Outcome RegisterBrowser(RootKey root, const ClientName& clientName,
-                        const std::wstring& executablePath) {
+Outcome RegisterBrowser(RootKey root, const ClientName& clientName, const std::wstring& given) {
+    const std::wstring executablePath = StoredExecutablePath(given);
     bool complete = true;
     for (const Stage& stage : registration::Layout()) {
         complete = WriteStage(root, stage, clientName, executablePath) && complete;
@@ -97,5 +130,6 @@ Outcome RegisterBrowser(RootKey root, const ClientName& clientName,
     Print(complete ? L"Portable browser registered successfully.\n"
                    : L"Portable browser registration incomplete.\n");
     PrintCapabilities(root, clientName);
+    SuggestPortableLauncher(executablePath);
     return complete ? Outcome::Done : Outcome::Failed;
 }

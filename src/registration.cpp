@@ -65,6 +65,29 @@ std::optional<ClientName> ClientName::From(const std::wstring& text, const wchar
     return ClientName(text);
 }
 
+std::optional<ClientName> ClientName::Cleaned(const std::wstring& text) {
+    std::wstring cleaned;
+    for (wchar_t ch : text) {
+        if (ch == L'\\' || ch == L'/' || IsControl(ch)) {
+            ch = L' ';
+        }
+        if (ch != L' ' || (!cleaned.empty() && cleaned.back() != L' ')) {
+            cleaned += ch;
+        }
+    }
+    while (registry::Utf16Length(cleaned) > kMaxNameChars) {
+        cleaned.pop_back();
+    }
+    // A cut between the halves of a surrogate pair leaves half a character.
+    if (!cleaned.empty() && cleaned.back() >= 0xD800 && cleaned.back() < 0xDC00) {
+        cleaned.pop_back();
+    }
+    while (!cleaned.empty() && cleaned.back() == L' ') {
+        cleaned.pop_back();
+    }
+    return From(cleaned);
+}
+
 std::wstring ProgId(const ClientName& name) {
     return name.Text() + L"URL";
 }

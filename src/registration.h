@@ -45,6 +45,10 @@ public:
     // that says why.
     static std::optional<ClientName> From(const std::wstring& text,
                                           const wchar_t** problem = nullptr);
+    // A name made from any text, such as a program's description: \, / and
+    // control characters become spaces, runs of spaces one, the ends are
+    // trimmed and it is cut to kMaxNameChars. Nothing when no text is left.
+    static std::optional<ClientName> Cleaned(const std::wstring& text);
 
     const std::wstring& Text() const { return text_; }
     const wchar_t* c_str() const { return text_.c_str(); }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -97,6 +98,10 @@ bool IsExistingFile(const std::wstring& path);
 // path made full against the current folder (GetFullPathNameW); path itself
 // when that fails.
 std::wstring FullPath(const std::wstring& path);
+
+// The names of the files, not folders, in directory that match pattern (*
+// and ? as the file system matches them, ignoring case).
+std::vector<std::wstring> FindFiles(const std::wstring& directory, const std::wstring& pattern);
 
 // Whether path names the running executable itself.
 bool IsRunningExecutable(const std::wstring& path);

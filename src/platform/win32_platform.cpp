@@ -226,6 +226,43 @@ std::wstring ExpandEnvironment(const std::wstring& text) {
     }
 }
 
+namespace {
+
+// Closes a file search on every way out.
+class FileSearch {
+public:
+    FileSearch(const std::wstring& pattern, WIN32_FIND_DATAW& found)
+        : handle_(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                   nullptr, 0)) {}
+    ~FileSearch() {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            FindClose(handle_);
+        }
+    }
+    FileSearch(const FileSearch&) = delete;
+    FileSearch& operator=(const FileSearch&) = delete;
+
+    bool Started() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool Next(WIN32_FIND_DATAW& found) const { return FindNextFileW(handle_, &found) != FALSE; }
+
+private:
+    HANDLE handle_;
+};
+
+}  // namespace
+
+std::vector<std::wstring> FindFiles(const std::wstring& directory, const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found = {};
+    const FileSearch search(directory + L"\\" + pattern, found);
+    for (bool more = search.Started(); more; more = search.Next(found)) {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            names.emplace_back(found.cFileName);
+        }
+    }
+    return names;
+}
+
 bool IsExistingFile(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;

@@ -94,6 +94,24 @@ std::wstring UpperAscii(std::wstring text) {
     return text;
 }
 
+// Whether name matches pattern, where * stands for any run of characters and
+// ? for any one.
+bool Matches(const std::wstring& pattern, const std::wstring& name) {
+    if (pattern.empty()) {
+        return name.empty();
+    }
+    if (pattern[0] == L'*') {
+        for (std::size_t skip = 0; skip <= name.size(); ++skip) {
+            if (Matches(pattern.substr(1), name.substr(skip))) {
+                return true;
+            }
+        }
+        return false;
+    }
+    return !name.empty() && (pattern[0] == L'?' || pattern[0] == name[0]) &&
+           Matches(pattern.substr(1), name.substr(1));
+}
+
 // path with every "." and ".." step taken and / as \. Paths that do not
 // start with a drive ("C:\") are left as they are.
 std::wstring Normalized(std::wstring path) {
@@ -254,7 +272,21 @@ std::wstring ExpandEnvironment(const std::wstring& text) {
 }
 
 bool IsExistingFile(const std::wstring& path) {
-    return TheMachine().files.count(path) != 0;
+    return TheMachine().files.count(path) != 0 || TheMachine().files.count(FullPath(path)) != 0;
+}
+
+std::vector<std::wstring> FindFiles(const std::wstring& directory, const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    const std::wstring folder = UpperAscii(directory) + L"\\";
+    for (const auto& file : TheMachine().files) {
+        const std::wstring path = UpperAscii(file.first);
+        if (path.compare(0, folder.size(), folder) == 0 &&
+            path.find(L'\\', folder.size()) == std::wstring::npos &&
+            Matches(UpperAscii(pattern), path.substr(folder.size()))) {
+            names.push_back(file.first.substr(folder.size()));
+        }
+    }
+    return names;
 }
 
 std::wstring FullPath(const std::wstring& path) {

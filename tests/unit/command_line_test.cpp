@@ -170,3 +170,37 @@ TEST_F(CommandLineTest, NonAdministratorStillRegistersUnderHkcu) {
 }
 
 }  // namespace
+
+namespace {
+
+// A window Marovendel owns closes when it exits: such a run ends by waiting
+// for a key, and a double-click with no argument also learns about the drop.
+// A run in a console, a script or a pipe never waits.
+TEST_F(CommandLineTest, OnlyAWindowOfItsOwnWaitsForAKey) {
+    const std::wstring pause = L"\nPress any key to close this window.\n";
+    const std::wstring hint =
+        L"To register a browser for yourself, drag its .exe or its shortcut onto Marovendel.exe.\n";
+    const struct {
+        const char* id;
+        bool ownsWindow;
+        std::vector<std::wstring> words;
+        std::wstring tail;
+        int waits;
+    } cases[] = {
+        {"double-click", true, {}, L"[-all]\n" + hint + pause, 1},
+        {"refusal", true, {L"HKCU"}, L"<ExecutablePath>\n" + pause, 1},
+        {"console", false, {}, L"[-all]\n", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        test_platform::SetOwnsConsoleWindow(c.ownsWindow);
+        const CommandResult result = RunCommand(c.words);
+        EXPECT_EQ(result.status, 1);
+        ASSERT_GE(result.output.size(), c.tail.size());
+        EXPECT_EQ(result.output.substr(result.output.size() - c.tail.size()), c.tail);
+        EXPECT_EQ(test_platform::KeyPressWaitCount(), c.waits);
+    }
+}
+
+}  // namespace

@@ -46,4 +46,22 @@ TEST(ClientNameTest, IsMadeOnlyFromTextTheRuleAccepts) {
     }
 }
 
+TEST(ClientNameTest, CleanedMakesAnyDescriptionIntoAName) {
+    const struct {
+        const char* id;
+        std::wstring text;
+        std::wstring name;  // empty: no name at all
+    } cases[] = {
+        {"kept", L"Firefox Developer Edition", L"Firefox Developer Edition"},
+        {"separators-and-controls", L"  Foo/Bar\\Baz\t\r\nQux  ", L"Foo Bar Baz Qux"},
+        {"nothing-left", L" \\ / \t", L""},
+        {"cut-then-trimmed", std::wstring(190, L'n') + L" tail", std::wstring(190, L'n')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        const std::optional<ClientName> name = ClientName::Cleaned(c.text);
+        EXPECT_EQ(name ? name->Text() : std::wstring(), c.name);
+    }
+}
+
 }  // namespace

@@ -1,0 +1,150 @@
+// The drop: in Explorer, a browser's program or a shortcut to it dragged onto
+// Marovendel.exe arrives as the only argument, a full path. It is registered
+// for the current user, named after its version record, and its own page in
+// Settings > Default apps is opened, so that one gesture makes the browser a
+// choice for links.
+#include "marovendel.h"
+#include "platform/platform.h"
+
+using registration::ClientName;
+
+namespace {
+
+constexpr const wchar_t* kExpected = L"drop a browser's .exe or its shortcut onto Marovendel.exe";
+
+bool EndsWithIgnoringCase(const std::wstring& text, const wchar_t* suffix) {
+    const std::wstring tail = suffix;
+    return text.size() >= tail.size() &&
+           EqualsIgnoringCase(text.substr(text.size() - tail.size()), tail);
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// The program a drop stands for, and the arguments its shortcut passes.
+struct DroppedProgram {
+    std::wstring program;
+    std::wstring arguments;
+};
+
+// Reads what was dropped; false, after saying what Marovendel expects, when
+// it is neither a program nor a shortcut to one, or is Marovendel itself.
+bool ReadDrop(const std::wstring& dropped, DroppedProgram& out) {
+    platform::Shortcut shortcut;
+    if (EndsWithIgnoringCase(dropped, L".exe")) {
+        out.program = dropped;
+    } else if (EndsWithIgnoringCase(dropped, L".lnk") && platform::ReadShortcut(dropped, shortcut) &&
+               EndsWithIgnoringCase(shortcut.target, L".exe")) {
+        if (!platform::IsExistingFile(shortcut.target)) {
+            Print(L"%ls starts %ls, which does not exist; %ls.\n", dropped.c_str(),
+                  shortcut.target.c_str(), kExpected);
+            return false;
+        }
+        out.program = platform::FullPath(shortcut.target);
+        out.arguments = shortcut.arguments;
+    } else {
+        Print(L"%ls is not a program or a shortcut to one; %ls.\n", dropped.c_str(), kExpected);
+        return false;
+    }
+    if (platform::IsRunningExecutable(out.program)) {
+        Print(L"%ls is Marovendel itself; %ls.\n", out.program.c_str(), kExpected);
+        return false;
+    }
+    return true;
+}
+
+// The name the program's version record gives it, else its file name
+// without the extension.
+std::optional<ClientName> NameOf(const std::wstring& program) {
+    if (std::optional<ClientName> described =
+            ClientName::Cleaned(platform::ProgramDisplayName(program))) {
+        return described;
+    }
+    const std::wstring file = FileNameOf(program);
+    const std::size_t dot = file.find_last_of(L'.');
+    std::optional<ClientName> stem = ClientName::Cleaned(file.substr(0, dot));
+    return stem ? stem : ClientName::Cleaned(file);
+}
+
+// text as one word of a command line: quoted, with the backslashes before a
+// quote doubled and the quote escaped, as CommandLineToArgvW reads it back.
+std::wstring QuoteArgument(const std::wstring& text) {
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t ch : text) {
+        if (ch == L'\\') {
+            ++backslashes;
+        } else {
+            if (ch == L'"') {
+                quoted.append(backslashes + 1, L'\\');
+            }
+            backslashes = 0;
+        }
+        quoted += ch;
+    }
+    quoted.append(backslashes, L'\\');
+    return quoted + L"\"";
+}
+
+// The program HKCU's client of this name opens, when there is one.
+std::optional<CommandProgram> RegisteredProgram(const ClientName& name) {
+    registry::Key key;
+    registry::ValueData command;
+    if (registry::OpenKey(RootKey::CurrentUser,
+                          registration::OpenCommandPath(registration::ClientKeyPath(name)),
+                          registry::Access::Read, key) != registry::kSuccess ||
+        registry::QueryValue(key, nullptr, 8192, command) != registry::kSuccess ||
+        (command.type != registry::kRegSz && command.type != registry::kRegExpandSz)) {
+        return std::nullopt;
+    }
+    return FindCommandProgram(platform::ExpandEnvironment(registry::StringFromBytes(command.bytes)));
+}
+
+// Whether the name is free for program: nobody has it, the same program has
+// it, or a program that no longer exists had it (the browser has moved). A
+// name held by another program that exists is refused.
+bool ClaimName(const ClientName& name, const std::wstring& program,
+               const std::wstring& executablePath, const wchar_t* marovendel) {
+    const std::optional<CommandProgram> holder = RegisteredProgram(name);
+    if (!holder || EqualsIgnoringCase(platform::FullPath(holder->path), program)) {
+        return true;
+    }
+    if (holder->exists) {
+        Print(L"%ls is already registered for %ls, so nothing was changed; to register %ls "
+              L"under a name of your choice, run: %ls HKCU \"Your name\" %ls\n",
+              name.c_str(), holder->path.c_str(), program.c_str(), QuoteArgument(marovendel).c_str(),
+              QuoteArgument(executablePath).c_str());
+        return false;
+    }
+    Print(L"%ls was registered for %ls, which no longer exists; registering %ls in its place.\n",
+          name.c_str(), holder->path.c_str(), program.c_str());
+    return true;
+}
+
+}  // namespace
+
+Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* marovendel) {
+    DroppedProgram dropped;
+    if (!ReadDrop(platform::FullPath(droppedPath), dropped)) {
+        return Outcome::Refused;
+    }
+    const std::optional<ClientName> name = NameOf(dropped.program);
+    if (!name) {
+        Print(L"%ls is not a program or a shortcut to one; %ls.\n", droppedPath.c_str(), kExpected);
+        return Outcome::Refused;
+    }
+    // Stored as a user would type it: the path alone, or quoted with the
+    // shortcut's arguments after it.
+    const std::wstring executablePath =
+        dropped.arguments.empty() ? dropped.program
+                                  : QuoteArgument(dropped.program) + L" " + dropped.arguments;
+    if (!ClaimName(*name, dropped.program, executablePath, marovendel)) {
+        return Outcome::Refused;
+    }
+    const Outcome registered = RegisterBrowser(RootKey::CurrentUser, *name, executablePath);
+    const Outcome opened = OpenDefaultAppsSettings(RootKey::CurrentUser, *name);
+    return registered == Outcome::Done && opened == Outcome::Done ? Outcome::Done
+                                                                  : Outcome::Failed;
+}

@@ -1,0 +1,145 @@
+"""A browser dropped onto Marovendel.exe, and the registrations a first-time
+user makes: the real exe under Wine, with programs, version records and shell
+links made by real Windows programs in the prefix."""
+
+import os
+import shutil
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from test_settings_check import SETTINGS_PROTOCOL  # noqa: E402
+from wine_harness import WinePrefix  # noqa: E402
+
+VERSIONED = "C:\\Apps\\My Browser\\browser.exe"  # names itself "Versioned Test Browser"
+PLAIN = "C:\\Apps\\Plain\\plain.exe"  # no version record
+NAME = "Versioned Test Browser"
+HELPERS = ("MAROVENDEL_VERSIONED_BROWSER", "MAROVENDEL_MAKE_SHORTCUT", "MAROVENDEL_RECORD_ARGUMENTS")
+
+
+def registered(name):
+    return ("Portable browser registered successfully.\nhttp/https: %sURL\n"
+            "Opened Settings > Default apps for %s.\n" % (name, name))
+
+
+class DropTest(unittest.TestCase):
+    def setUp(self):
+        missing = [name for name in HELPERS if not os.environ.get(name)]
+        if missing:
+            self.skipTest("helper programs not built: " + ", ".join(missing))
+        self.prefix = p = WinePrefix("drop")
+        shutil.copy2(os.environ["MAROVENDEL_RECORD_ARGUMENTS"],
+                     os.path.join(p.tools, "record_arguments.exe"))
+        self.assertEqual(p.reg_import_text(SETTINGS_PROTOCOL).status, 0)
+        self.put(VERSIONED, os.environ["MAROVENDEL_VERSIONED_BROWSER"])
+        self.put(PLAIN, os.environ["MAROVENDEL_RECORD_ARGUMENTS"])
+
+    def tearDown(self):
+        self.prefix.close()
+
+    def put(self, windows_path, source=None):
+        path = self.prefix.unix_path(windows_path)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        if source:
+            shutil.copy2(source, path)
+        else:
+            open(path, "wb").close()
+
+    def command_of(self, name):
+        key = "HKCU\\Software\\Clients\\StartMenuInternet\\%s\\shell\\open\\command" % name
+        result = self.prefix.reg("query", key, "/ve")
+        self.assertEqual(result.status, 0, result)
+        return result.stdout.split("REG_SZ", 1)[1].strip()
+
+    def test_a_dropped_program_is_named_by_its_version_record_or_file(self):
+        for program, name in ((VERSIONED, NAME), (PLAIN, "plain")):
+            with self.subTest(program=program):
+                result = self.prefix.marovendel(program)
+                self.assertEqual(result.stdout, registered(name))
+                self.assertEqual(result.status, 0)
+                self.assertEqual(self.command_of(name), program)
+
+    def test_a_dropped_shortcut_registers_its_program_with_its_arguments(self):
+        link = "C:\\Users\\Public\\Desktop\\My Browser.lnk"
+        os.makedirs(os.path.dirname(self.prefix.unix_path(link)), exist_ok=True)
+        shutil.copy2(os.environ["MAROVENDEL_MAKE_SHORTCUT"],
+                     os.path.join(self.prefix.tools, "make_shortcut.exe"))
+        arguments = '--profile "C:\\Apps\\My Browser\\Data"'
+        made = self.prefix.run("C:\\Tools\\make_shortcut.exe", link, VERSIONED, arguments)
+        self.assertEqual(made.status, 0, made)
+        result = self.prefix.marovendel(link)
+        self.assertEqual(result.stdout, registered(NAME))
+        self.assertEqual(self.command_of(NAME), '"%s" %s' % (VERSIONED, arguments))
+
+    def test_a_name_held_by_another_program_is_kept_unless_that_program_is_gone(self):
+        p = self.prefix
+        self.assertEqual(p.marovendel("HKCU", NAME, PLAIN).status, 0)
+        before = p.reg_export("HKCU\\Software")
+        result = p.marovendel(VERSIONED)
+        self.assertEqual(result.stdout,
+                         '%s is already registered for %s, so nothing was changed; to register %s'
+                         ' under a name of your choice, run: "C:\\Tools\\Marovendel.exe" HKCU'
+                         ' "Your name" "%s"\n' % (NAME, PLAIN, VERSIONED, VERSIONED))
+        self.assertEqual(result.status, 1)
+        self.assertEqual(p.reg_export("HKCU\\Software"), before)
+
+        # A USB stick under another drive letter: the old program is gone.
+        self.assertEqual(p.marovendel("HKCU", NAME, "E:\\Browser\\browser.exe").status, 0)
+        result = p.marovendel(VERSIONED)
+        self.assertEqual(result.stdout,
+                         "%s was registered for E:\\Browser\\browser.exe, which no longer exists;"
+                         " registering %s in its place.\n" % (NAME, VERSIONED) + registered(NAME))
+        self.assertEqual(self.command_of(NAME), VERSIONED)
+
+    def test_what_is_no_browser_is_refused_and_changes_nothing(self):
+        p = self.prefix
+        self.put("C:\\Apps\\notes.txt")
+        expected = "; drop a browser's .exe or its shortcut onto Marovendel.exe.\n"
+        cases = [
+            ("C:\\Apps\\notes.txt", "C:\\Apps\\notes.txt is not a program or a shortcut to one"),
+            ("C:\\Tools\\Marovendel.exe", "C:\\Tools\\Marovendel.exe is Marovendel itself"),
+        ]
+        before = p.reg_export("HKCU\\Software")
+        for dropped, line in cases:
+            with self.subTest(dropped=dropped):
+                result = p.marovendel(dropped)
+                self.assertEqual(result.stdout, line + expected)
+                self.assertEqual(result.status, 1)
+        self.assertEqual(p.reg_export("HKCU\\Software"), before)
+
+
+class FirstRegistrationTest(unittest.TestCase):
+    def setUp(self):
+        self.prefix = WinePrefix("first")
+
+    def tearDown(self):
+        self.prefix.close()
+
+    def test_a_relative_path_is_stored_whole(self):
+        p = self.prefix
+        os.makedirs(p.unix_path("C:\\Apps\\Rel"))
+        open(p.unix_path("C:\\Apps\\Rel\\rel.exe"), "wb").close()
+        result = p.run("cmd", "/c", "cd /d C:\\Apps\\Rel && C:\\Tools\\Marovendel.exe HKCU Rel rel.exe")
+        self.assertEqual(result.stdout.replace("\r\n", "\n"),
+                         "Portable browser registered successfully.\nhttp/https: RelURL\n")
+        query = p.reg("query", "HKCU\\Software\\Classes\\RelURL\\shell\\open\\command", "/ve")
+        self.assertIn('"C:\\Apps\\Rel\\rel.exe" "%1"', query.stdout)
+
+    def test_the_launcher_of_a_portable_package_is_named(self):
+        p = self.prefix
+        package = "C:\\PortableApps\\FooPortable"
+        for program in ("\\FooPortable.exe", "\\App\\Foo\\foo.exe"):
+            path = p.unix_path(package + program)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            open(path, "wb").close()
+        result = p.marovendel("HKCU", "Foo", package + "\\App\\Foo\\foo.exe")
+        self.assertEqual(result.stdout,
+                         "Portable browser registered successfully.\nhttp/https: FooURL\n"
+                         "%s\\App\\Foo\\foo.exe lies inside a portable package; register its"
+                         " launcher %s\\FooPortable.exe instead, so that links open with the"
+                         " profile kept in the package.\n" % (package, package))
+        self.assertEqual(result.status, 0)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
