@@ -59,6 +59,7 @@ struct Store {
     Status failAtStatus = kAccessDenied;
     std::map<std::wstring, std::wstring> environment;  // by folded name
     std::vector<memory::OperationRecord> log;
+    bool administrator = true;
 };
 
 std::shared_ptr<Node> NewRoot(const wchar_t* name) {
@@ -252,8 +253,16 @@ std::wstring Expand(const std::wstring& text) {
     return out;
 }
 
+// A standard user may read HKLM but not write to it.
+bool WriteRefused(const std::shared_ptr<Node>& base) {
+    return !TheStore().administrator && base->fullPath.rfind(L"HKEY_LOCAL_MACHINE", 0) == 0;
+}
+
 Status OpenAt(std::shared_ptr<Node> base, const std::wstring& path, Access access, Key& out) {
     return Run(memory::Op::Open, JoinPath(base, path), [&]() -> Status {
+        if (access == Access::Write && WriteRefused(base)) {
+            return kAccessDenied;
+        }
         std::shared_ptr<Node> node = Walk(base, path, false);
         if (node == nullptr) {
             return kFileNotFound;
@@ -265,6 +274,9 @@ Status OpenAt(std::shared_ptr<Node> base, const std::wstring& path, Access acces
 
 Status CreateAt(std::shared_ptr<Node> base, const std::wstring& path, Key& out) {
     return Run(memory::Op::Create, JoinPath(base, path), [&]() -> Status {
+        if (WriteRefused(base)) {
+            return kAccessDenied;
+        }
         std::shared_ptr<Node> node = Walk(base, path, true);
         if (node == nullptr) {
             return kInvalidParameter;
@@ -448,6 +460,9 @@ Status QueryInfo(const Key& key, KeyInfo& info) {
 Status DeleteTree(RootKey root, const std::wstring& path) {
     std::shared_ptr<Node> base = RootNode(root);
     return Run(memory::Op::DeleteTree, JoinPath(base, path), [&]() -> Status {
+        if (WriteRefused(base)) {
+            return kAccessDenied;
+        }
         std::vector<std::wstring> parts = SplitPath(path);
         if (parts.empty()) {
             return kAccessDenied;  // a predefined root cannot be deleted
@@ -498,6 +513,7 @@ void Reset() {
     store.localMachine = NewRoot(L"HKEY_LOCAL_MACHINE");
     store.handles.clear();
     store.environment.clear();
+    store.administrator = true;
     ClearFaultsAndCounters();
 }
 
@@ -615,6 +631,10 @@ std::wstring DumpTree(RootKey root, const std::wstring& path) {
     std::wostringstream out;
     DumpNode(*node, L".", out);
     return out.str();
+}
+
+void SetAdministrator(bool isAdmin) {
+    TheStore().administrator = isAdmin;
 }
 
 void SetEnvironment(const std::wstring& name, const std::wstring& value) {
