@@ -53,6 +53,14 @@ TEST_F(CheckBrowserTest, SoundRegistrationsCheckClean) {
              PutValue(RootKey::CurrentUser, kFooCommand, nullptr, registry::kRegExpandSz,
                       registry::ToUtf16Bytes(L"\"%apps%\\Foo\\foo.exe\" --url %L"));
          }},
+        {"lower-case-link-placeholder", [] {
+             Register(L"HKCU", L"Foo", kFooExe);
+             PutString(RootKey::CurrentUser, kFooCommand, nullptr, L"\"" + kFooExe + L"\" %l");
+         }},
+        {"blanks-before-quoted-program", [] {
+             Register(L"HKCU", L"Foo", kFooExe);
+             PutString(RootKey::CurrentUser, kFooCommand, nullptr, L" \t\"" + kFooExe + L"\" \"%1\"");
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
