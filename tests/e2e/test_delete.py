@@ -110,7 +110,7 @@ class DeleteTest(unittest.TestCase):
             self.assertIn(status, (0, 1))
             return sorted(tree.decode("ascii").splitlines()), value.decode("ascii")
         return (p.reg_export("HKCU\\%s\\%s" % (CLIENTS, name)),
-                p.reg("query", "HKCU\\" + APPLICATIONS, "/v", name).stdout)
+                p.reg("query", "HKCU\\" + APPLICATIONS, "/v", name, missing_ok=True).stdout)
 
     def class_state(self, name):
         """Every key and value of the client's class, exactly (with the
