@@ -109,6 +109,10 @@ if $have_i686 && $have_x86_64; then
     check "reproducible release" tests/release/reproducible.sh
 fi
 
+# Every Wine program above leaves its prefix's wineserver up for a few
+# seconds; end them now, so that nothing keeps running after the tests.
+scripts/wine-run.sh --end
+
 echo
 if [ "$skipped" -gt 0 ]; then
     echo "$passed passed, $failed failed, $skipped skipped"

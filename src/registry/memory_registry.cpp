@@ -58,6 +58,7 @@ struct Store {
     std::uint64_t failAtOperation = 0;
     Status failAtStatus = kAccessDenied;
     std::vector<memory::OperationRecord> log;
+    bool administrator = true;
 };
 
 std::shared_ptr<Node> NewRoot(const wchar_t* name) {
@@ -228,8 +229,16 @@ void MarkDeleted(Node& node) {
     }
 }
 
+// A standard user may read HKLM but not write to it.
+bool WriteRefused(const std::shared_ptr<Node>& base) {
+    return !TheStore().administrator && base->fullPath.rfind(L"HKEY_LOCAL_MACHINE", 0) == 0;
+}
+
 Status OpenAt(std::shared_ptr<Node> base, const std::wstring& path, Access access, Key& out) {
     return Run(memory::Op::Open, JoinPath(base, path), [&]() -> Status {
+        if (access == Access::Write && WriteRefused(base)) {
+            return kAccessDenied;
+        }
         std::shared_ptr<Node> node = Walk(base, path, false);
         if (node == nullptr) {
             return kFileNotFound;
@@ -241,6 +250,9 @@ Status OpenAt(std::shared_ptr<Node> base, const std::wstring& path, Access acces
 
 Status CreateAt(std::shared_ptr<Node> base, const std::wstring& path, Key& out) {
     return Run(memory::Op::Create, JoinPath(base, path), [&]() -> Status {
+        if (WriteRefused(base)) {
+            return kAccessDenied;
+        }
         std::shared_ptr<Node> node = Walk(base, path, true);
         if (node == nullptr) {
             return kInvalidParameter;
@@ -405,6 +417,9 @@ Status DeleteTree(RootKey root, const std::wstring& path) {
     }
     std::shared_ptr<Node> base = RootNode(root);
     return Run(memory::Op::DeleteTree, JoinPath(base, path), [&]() -> Status {
+        if (WriteRefused(base)) {
+            return kAccessDenied;
+        }
         std::vector<std::wstring> parts = SplitPath(path);
         if (parts.empty()) {
             return kAccessDenied;  // a predefined root cannot be deleted
@@ -454,6 +469,7 @@ void Reset() {
     store.currentUser = NewRoot(L"HKEY_CURRENT_USER");
     store.localMachine = NewRoot(L"HKEY_LOCAL_MACHINE");
     store.handles.clear();
+    store.administrator = true;
     ClearFaultsAndCounters();
 }
 
@@ -571,6 +587,10 @@ std::wstring DumpTree(RootKey root, const std::wstring& path) {
     std::wostringstream out;
     DumpNode(*node, L".", out);
     return out.str();
+}
+
+void SetAdministrator(bool isAdmin) {
+    TheStore().administrator = isAdmin;
 }
 
 std::size_t OpenKeyCount() {

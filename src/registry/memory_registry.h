@@ -34,7 +34,8 @@ struct OperationRecord {
 };
 
 // Empties the store (both roots exist, holding nothing), closes nothing,
-// forgets every fault and zeroes the counters.
+// forgets every fault, zeroes the counters and makes the process an
+// administrator again.
 void Reset();
 
 // Keeps the data; forgets faults, counters and the log.
@@ -63,6 +64,11 @@ std::wstring Dump();
 // The same for one root's subtree at path ("" for the whole root), with key
 // paths relative to it ("." is the key itself), or "" when it is missing.
 std::wstring DumpTree(RootKey root, const std::wstring& path);
+
+// Whether the process runs as an administrator (the default). When it does
+// not, as for a standard user on Windows, opening or creating an HKLM key for
+// writing and deleting under HKLM fail with kAccessDenied; reading still works.
+void SetAdministrator(bool isAdmin);
 
 // Keys opened or created and not yet closed.
 std::size_t OpenKeyCount();

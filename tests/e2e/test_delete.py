@@ -110,7 +110,7 @@ class DeleteTest(unittest.TestCase):
             self.assertIn(status, (0, 1))
             return sorted(tree.decode("ascii").splitlines()), value.decode("ascii")
         return (p.reg_export("HKCU\\%s\\%s" % (CLIENTS, name)),
-                p.reg("query", "HKCU\\" + APPLICATIONS, "/v", name).stdout)
+                p.reg("query", "HKCU\\" + APPLICATIONS, "/v", name, missing_ok=True).stdout)
 
     def class_state(self, name):
         """Every key and value of the client's class, exactly (with the
@@ -221,6 +221,22 @@ class DeleteTest(unittest.TestCase):
                          "Failed to delete browser from RegisteredApplications: Plain\n")
         self.assertEqual(result.status, 2)
         self.assertEqual(self.read_backup("Plain"), first)
+
+    def test_removing_again_after_registering_again_replaces_the_backup(self):
+        p = self.prefix
+        for exe in ("C:\\Apps\\first.exe", "C:\\Apps\\second.exe"):
+            self.assertEqual(p.marovendel("HKCU", "Again", exe).status, 0)
+            before = self.state("Again")
+            result = p.marovendel("delete", "HKCU", "Again")
+            self.assertEqual(result.status, 0, result)
+            self.assertTrue(result.stdout.startswith(
+                "Successfully exported registry keys to C:\\Tools\\Again.reg\n"), result)
+        backup = self.read_backup("Again")
+        self.assertIn(b"second.exe", backup)
+        self.assertNotIn(b"first.exe", backup)
+        self.assertEqual(p.reg("import", "C:\\Tools\\Again.reg").status, 0)
+        self.assertEqual(self.state("Again"), before)
+        self.assertEqual([f for f in os.listdir(p.tools) if f.startswith("Again")], ["Again.reg"])
 
     def test_a_backup_that_cannot_be_written_deletes_nothing(self):
         p = self.prefix

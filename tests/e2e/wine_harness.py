@@ -92,6 +92,32 @@ def _start_server(prefix):
     _wine(prefix, "wineboot", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
 
 
+class RegFailed(Exception):
+    """reg.exe ended with a status the caller did not expect."""
+
+
+# What reg prints (with status 1) for a key or value that does not exist.
+REG_MISSING = ("reg: Unable to find the specified registry key",
+               "reg: Unable to find the specified registry value")
+
+
+def _reg(prefix, *args, missing_ok=False):
+    """Runs Wine's reg.exe in prefix; its output decoded. Any status but 0
+    raises RegFailed with the status and everything reg printed, except, when
+    missing_ok, reg's own report of a missing key or value (status 1)."""
+    completed = _wine(prefix, "reg", *args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                      timeout=120, check=False)
+    out = completed.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
+    err = completed.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
+    result = Result(completed.returncode, out)
+    if result.status == 0:
+        return result
+    if missing_ok and result.status == 1 and out.strip() in REG_MISSING:
+        return result
+    raise RegFailed("reg %s exited with %d\nstdout: %r\nstderr: %r"
+                    % (" ".join(args), result.status, out, err))
+
+
 def _template():
     """The booted template prefix, made once and shared (under a lock)."""
     root = work_dir()
@@ -104,8 +130,7 @@ def _template():
             _start_server(template)
             # Windows has these keys; a new Wine prefix does not.
             for root in ("HKLM", "HKCU"):
-                _wine(template, "reg", "add", root + "\\Software\\RegisteredApplications", "/f",
-                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+                _reg(template, "add", root + "\\Software\\RegisteredApplications", "/f")
             # Let wineserver write the registry files, then stop it so the
             # template is quiet while being cloned.
             subprocess.run(["wineserver", "-k"], env=_environment(template),
@@ -190,16 +215,17 @@ class WinePrefix:
     def marovendel(self, *args):
         return self.run(EXE_WINDOWS_PATH, *args)
 
-    def reg(self, *args):
-        """Wine's reg.exe; its output decoded."""
-        return self.run("reg", *args)
+    def reg(self, *args, missing_ok=False):
+        """Wine's reg.exe; its output decoded. Raises RegFailed when it fails,
+        unless missing_ok and it only found the key or value missing."""
+        return _reg(self.path, *args, missing_ok=missing_ok)
 
     def reg_export(self, key):
-        """reg export of key, decoded text, or None when the key is missing."""
+        """reg export of key, decoded text, or None when reg finds the key
+        missing; any other failure raises RegFailed."""
         target = "C:\\export-%d.reg" % os.getpid()
         unix = self.unix_path(target)
-        result = self.reg("export", key, target, "/y")
-        if result.status != 0 or not os.path.exists(unix):
+        if self.reg("export", key, target, "/y", missing_ok=True).status != 0:
             return None
         with open(unix, "rb") as handle:
             data = handle.read()
@@ -213,9 +239,10 @@ class WinePrefix:
         data = ("\ufeff" + text).encode("utf-16-le") if unicode else text.encode("ascii")
         with open(unix, "wb") as handle:
             handle.write(data)
-        result = self.reg("import", target)
-        os.remove(unix)
-        return result
+        try:
+            return self.reg("import", target)
+        finally:
+            os.remove(unix)
 
 
 def decode_reg_file(data):

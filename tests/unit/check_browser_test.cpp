@@ -53,6 +53,14 @@ TEST_F(CheckBrowserTest, SoundRegistrationsCheckClean) {
              PutValue(RootKey::CurrentUser, kFooCommand, nullptr, registry::kRegExpandSz,
                       registry::ToUtf16Bytes(L"\"%apps%\\Foo\\foo.exe\" --url %L"));
          }},
+        {"lower-case-link-placeholder", [] {
+             Register(L"HKCU", L"Foo", kFooExe);
+             PutString(RootKey::CurrentUser, kFooCommand, nullptr, L"\"" + kFooExe + L"\" %l");
+         }},
+        {"blanks-before-quoted-program", [] {
+             Register(L"HKCU", L"Foo", kFooExe);
+             PutString(RootKey::CurrentUser, kFooCommand, nullptr, L" \t\"" + kFooExe + L"\" \"%1\"");
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
@@ -117,6 +125,40 @@ TEST_F(CheckBrowserTest, ForeignRegistrationFaultsAreEachReportedOnce) {
               L"  HKCU\\SOFTWARE\\Classes\\OddXHT: the key is missing here and under HKLM\n"
               L"Odd has 7 problem(s) under HKCU; register it again to repair.\n");
     EXPECT_EQ(result.status, 2);
+}
+
+// Either half of a registration is enough for check to say what the other
+// lacks, rather than call the name unknown.
+TEST_F(CheckBrowserTest, HalfARegistrationListsWhatIsMissing) {
+    const struct {
+        const char* id;
+        std::function<void()> seed;
+        const wchar_t* output;
+    } cases[] = {
+        {"only-registered-applications", [] {
+             PutString(RootKey::CurrentUser, L"Software\\RegisteredApplications", L"Foo",
+                       kClients + L"Foo\\Capabilities");
+         },
+         L"  HKCU\\SOFTWARE\\Clients\\StartMenuInternet\\Foo\\Capabilities: the key is missing\n"},
+        {"only-start-menu-internet", [] {
+             Register(L"HKCU", L"Foo", kFooExe);
+             registry::Key applications;
+             registry::OpenKey(RootKey::CurrentUser, L"Software\\RegisteredApplications",
+                               registry::Access::Write, applications);
+             registry::DeleteValue(applications, L"Foo");
+         },
+         L"  HKCU\\SOFTWARE\\RegisteredApplications (Foo): the value is missing\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        PutProgram(kFooExe);
+        c.seed();
+        CommandResult result = RunCommand({L"check", L"HKCU", L"Foo"});
+        EXPECT_EQ(result.output, std::wstring(c.output) +
+                                     L"Foo has 1 problem(s) under HKCU; register it again to repair.\n");
+        EXPECT_EQ(result.status, 2);
+    }
 }
 
 TEST_F(CheckBrowserTest, NameUnknownToTheRootIsNotRegistered) {

@@ -161,6 +161,38 @@ TEST_F(CommandLineTest, PrintedTextIsHeldBackYetArrivesOnEveryWayOut) {
     }
 }
 
+// A standard user may read HKLM but not open it for writing, so the reading
+// commands must open it for reading only, and the writing ones must refuse
+// before they open anything.
+TEST_F(CommandLineTest, StandardUserReadsHklmButIsRefusedChangesBeforeAnyOpen) {
+    ASSERT_EQ(RunCommand({L"HKLM", L"Foo", L"C:\\Apps\\foo.exe"}).status, 0);
+    test_platform::PutFile(L"C:\\Apps\\foo.exe", {});
+    test_platform::SetAdministrator(false);
+    registry::memory::SetAdministrator(false);
+    const struct {
+        const char* id;
+        std::vector<std::wstring> words;
+        int status;
+        const wchar_t* output;
+    } cases[] = {
+        {"list", {L"list", L"HKLM"}, 0, L"\nHKLM \"Foo\"\n  C:\\Apps\\foo.exe\n  http/https: FooURL\n"},
+        {"check", {L"check", L"HKLM", L"Foo"}, 0, L"Foo is registered correctly under HKLM.\n"},
+        {"settings", {L"settings", L"HKLM", L"Foo"}, 0, L"Opened Settings > Default apps for Foo.\n"},
+        {"register", {L"HKLM", L"Bar", L"C:\\bar.exe"}, 1, kAdminRequired},
+        {"delete", {L"delete", L"HKLM", L"Foo"}, 1, kAdminRequired},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        registry::memory::ClearFaultsAndCounters();
+        CommandResult result = RunCommand(c.words);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(result.status, c.status);
+        if (c.status == 1) {
+            EXPECT_EQ(registry::memory::OperationCount(), 0u) << "a refused command opened a key";
+        }
+    }
+}
+
 TEST_F(CommandLineTest, NonAdministratorStillRegistersUnderHkcu) {
     test_platform::SetAdministrator(false);
     CommandResult result = RunCommand({L"hkcu", L"Foo", L"C:\\x.exe"});

@@ -2,7 +2,9 @@
 // a time. Whatever fails, the command must end with every key and file
 // closed, say what failed, print only its own messages, and a removal must
 // never lose data: either nothing changed, or the backup restores exactly
-// what was deleted.
+// what was deleted. A registration or removal that did not do all of its
+// work must also end with status 2, and a reading command must never hide a
+// failure.
 #include <cwctype>
 #include <regex>
 #include <sstream>
@@ -203,6 +205,18 @@ Baseline RunBaseline(const std::vector<std::wstring>& words) {
     return baseline;
 }
 
+// What users rely on once something failed, beyond what every command owes.
+enum class Rule {
+    Registration,  // a failed create, write or delete: status 2 and the incomplete line
+    Removal,       // any failure: status 2
+    Reading,       // any failure shows in the output, and never as a clean check
+};
+
+bool ChangesTheRegistry(registry::memory::Op op) {
+    using registry::memory::Op;
+    return op == Op::Create || op == Op::SetValue || op == Op::DeleteTree || op == Op::DeleteValue;
+}
+
 struct SweepCount {
     std::size_t operations = 0;  // K: registry and file operations of one run
     std::size_t sweeps = 0;      // runs with one operation failed
@@ -210,7 +224,7 @@ struct SweepCount {
 
 // Runs words once per operation of the baseline that succeeded, with that
 // operation made to fail, and checks what every command must uphold.
-SweepCount Sweep(const std::vector<std::wstring>& words, BackupCheck check) {
+SweepCount Sweep(const std::vector<std::wstring>& words, Rule rule, BackupCheck check) {
     const Baseline baseline = RunBaseline(words);
     SweepCount count;
     count.operations = baseline.registryOps.size() + baseline.fileOps.size();
@@ -243,6 +257,19 @@ SweepCount Sweep(const std::vector<std::wstring>& words, BackupCheck check) {
         EXPECT_TRUE(OnlyOwnMessages(result.output));
         EXPECT_FALSE(result.status == 0 && result.output == baseline.result.output)
             << "a failure passed unreported";
+        const bool aChange = onRegistry && ChangesTheRegistry(baseline.registryOps[n - 1].op);
+        if (rule == Rule::Registration && aChange) {
+            EXPECT_EQ(result.status, 2);
+            EXPECT_NE(result.output.find(L"Portable browser registration incomplete.\n"),
+                      std::wstring::npos) << testing::PrintToString(result.output);
+        }
+        if (rule == Rule::Removal) {
+            EXPECT_EQ(result.status, 2);
+        }
+        if (rule == Rule::Reading) {
+            EXPECT_NE(result.output, baseline.result.output) << "a failure left no trace";
+            EXPECT_EQ(result.output.find(L"registered correctly"), std::wstring::npos);
+        }
         if (check == BackupCheck::None) {
             continue;
         }
@@ -266,20 +293,22 @@ TEST_F(FaultSweepTest, EveryFailingOperationIsSurvivedAndReported) {
     const struct {
         const char* id;
         std::vector<std::wstring> words;
+        Rule rule;
         BackupCheck check;
     } commands[] = {
-        {"register", {L"HKCU", L"Foo", L"C:\\New\\foo.exe"}, BackupCheck::None},
-        {"list", {L"list"}, BackupCheck::None},
-        {"delete", {L"delete", L"HKCU", L"Foo"}, BackupCheck::Client},
-        {"delete-nobackup", {L"delete", L"HKCU", L"Foo", L"-nobackup"}, BackupCheck::None},
-        {"delete-all", {L"delete", L"HKCU", L"Foo", L"-all"}, BackupCheck::ClientAndClass},
-        {"delete-all-nobackup", {L"delete", L"HKCU", L"Foo", L"-all", L"-nobackup"}, BackupCheck::None},
-        {"settings", {L"settings", L"HKCU", L"Foo"}, BackupCheck::None},
-        {"check", {L"check", L"HKCU", L"Foo"}, BackupCheck::None},
+        {"register", {L"HKCU", L"Foo", L"C:\\New\\foo.exe"}, Rule::Registration, BackupCheck::None},
+        {"list", {L"list"}, Rule::Reading, BackupCheck::None},
+        {"delete", {L"delete", L"HKCU", L"Foo"}, Rule::Removal, BackupCheck::Client},
+        {"delete-nobackup", {L"delete", L"HKCU", L"Foo", L"-nobackup"}, Rule::Removal, BackupCheck::None},
+        {"delete-all", {L"delete", L"HKCU", L"Foo", L"-all"}, Rule::Removal, BackupCheck::ClientAndClass},
+        {"delete-all-nobackup", {L"delete", L"HKCU", L"Foo", L"-all", L"-nobackup"}, Rule::Removal,
+         BackupCheck::None},
+        {"settings", {L"settings", L"HKCU", L"Foo"}, Rule::Reading, BackupCheck::None},
+        {"check", {L"check", L"HKCU", L"Foo"}, Rule::Reading, BackupCheck::None},
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command.id);
-        const SweepCount count = Sweep(command.words, command.check);
+        const SweepCount count = Sweep(command.words, command.rule, command.check);
         EXPECT_GT(count.sweeps, 0u);
         RecordProperty(std::string("operations_") + command.id, static_cast<int>(count.operations));
         RecordProperty(std::string("sweeps_") + command.id, static_cast<int>(count.sweeps));

@@ -33,6 +33,17 @@ TEST(OutputBufferTest, HoldsTextUntilAPieceIsFullOrItIsFlushed) {
     EXPECT_EQ(pieces.size(), 3u);
 }
 
+TEST(OutputBufferTest, TextThatFillsAPieceExactlyGoesOutAtOnce) {
+    std::vector<std::wstring> pieces;
+    OutputBuffer buffer(4, [&](const std::wstring& piece) { pieces.push_back(piece); });
+    buffer.Append(L"abcd");
+    EXPECT_EQ(pieces, (std::vector<std::wstring>{L"abcd"}));
+    buffer.Flush();  // at the boundary nothing is held
+    buffer.Append(L"ef");
+    buffer.Append(L"gh");
+    EXPECT_EQ(pieces, (std::vector<std::wstring>{L"abcd", L"efgh"}));
+}
+
 TEST(OutputBufferTest, ASurrogatePairIsNeverSplitWhereverItFalls) {
     // UTF-16 halves written as separate texts, as two Print calls could.
     const std::wstring pair = {static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
