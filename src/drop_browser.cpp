@@ -88,39 +88,57 @@ std::wstring QuoteArgument(const std::wstring& text) {
     return quoted + L"\"";
 }
 
-// The program HKCU's client of this name opens, when there is one.
-std::optional<CommandProgram> RegisteredProgram(const ClientName& name) {
+// What HKCU's client of this name opens.
+struct Holder {
+    bool readable = true;  // false: it exists but could not be read
+    std::optional<CommandProgram> program;  // none: no client, or no command
+};
+
+Holder RegisteredProgram(const ClientName& name) {
+    Holder holder;
     registry::Key key;
     registry::ValueData command;
-    if (registry::OpenKey(RootKey::CurrentUser,
-                          registration::OpenCommandPath(registration::ClientKeyPath(name)),
-                          registry::Access::Read, key) != registry::kSuccess ||
-        registry::QueryValue(key, nullptr, 8192, command) != registry::kSuccess ||
-        (command.type != registry::kRegSz && command.type != registry::kRegExpandSz)) {
-        return std::nullopt;
+    registry::Status status = registry::OpenKey(
+        RootKey::CurrentUser, registration::OpenCommandPath(registration::ClientKeyPath(name)),
+        registry::Access::Read, key);
+    if (status == registry::kSuccess) {
+        status = registry::QueryValue(key, nullptr, 8192, command);
     }
-    return FindCommandProgram(platform::ExpandEnvironment(registry::StringFromBytes(command.bytes)));
+    if (status != registry::kSuccess) {
+        holder.readable = status == registry::kFileNotFound;
+    } else if (command.type == registry::kRegSz || command.type == registry::kRegExpandSz) {
+        holder.program = FindCommandProgram(
+            platform::ExpandEnvironment(registry::StringFromBytes(command.bytes)));
+    }
+    return holder;
 }
 
 // Whether the name is free for program: nobody has it, the same program has
 // it, or a program that no longer exists had it (the browser has moved). A
-// name held by another program that exists is refused.
-bool ClaimName(const ClientName& name, const std::wstring& program,
-               const std::wstring& executablePath, const wchar_t* marovendel) {
-    const std::optional<CommandProgram> holder = RegisteredProgram(name);
-    if (!holder || EqualsIgnoringCase(platform::FullPath(holder->path), program)) {
-        return true;
+// name held by another program that exists is refused, and so is one whose
+// holder cannot be read: it might be another browser's.
+Outcome ClaimName(const ClientName& name, const std::wstring& program,
+                  const std::wstring& executablePath, const wchar_t* marovendel) {
+    const Holder holder = RegisteredProgram(name);
+    if (!holder.readable) {
+        Print(L"The registration of %ls under HKCU could not be read, so nothing was changed.\n",
+              name.c_str());
+        return Outcome::Failed;
     }
-    if (holder->exists) {
+    if (!holder.program || EqualsIgnoringCase(platform::FullPath(holder.program->path), program)) {
+        return Outcome::Done;
+    }
+    const std::wstring& other = holder.program->path;
+    if (holder.program->exists) {
         Print(L"%ls is already registered for %ls, so nothing was changed; to register %ls "
               L"under a name of your choice, run: %ls HKCU \"Your name\" %ls\n",
-              name.c_str(), holder->path.c_str(), program.c_str(), QuoteArgument(marovendel).c_str(),
+              name.c_str(), other.c_str(), program.c_str(), QuoteArgument(marovendel).c_str(),
               QuoteArgument(executablePath).c_str());
-        return false;
+        return Outcome::Refused;
     }
     Print(L"%ls was registered for %ls, which no longer exists; registering %ls in its place.\n",
-          name.c_str(), holder->path.c_str(), program.c_str());
-    return true;
+          name.c_str(), other.c_str(), program.c_str());
+    return Outcome::Done;
 }
 
 }  // namespace
@@ -140,8 +158,9 @@ Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* maro
     const std::wstring executablePath =
         dropped.arguments.empty() ? dropped.program
                                   : QuoteArgument(dropped.program) + L" " + dropped.arguments;
-    if (!ClaimName(*name, dropped.program, executablePath, marovendel)) {
-        return Outcome::Refused;
+    const Outcome claimed = ClaimName(*name, dropped.program, executablePath, marovendel);
+    if (claimed != Outcome::Done) {
+        return claimed;
     }
     const Outcome registered = RegisterBrowser(RootKey::CurrentUser, *name, executablePath);
     const Outcome opened = OpenDefaultAppsSettings(RootKey::CurrentUser, *name);

@@ -65,6 +65,7 @@ const wchar_t* const kMessages[] = {
     L"%ls is registered correctly under HKCU.",
     L"%ls problem(s) under HKCU; register it again to repair.",
     L"Successfully deleted browser class key: %ls",
+    L"The registration of %ls under HKCU could not be read, so nothing was changed.",
     L"Failed to delete browser class key: %ls",
 };
 
@@ -297,6 +298,7 @@ TEST_F(FaultSweepTest, EveryFailingOperationIsSurvivedAndReported) {
         BackupCheck check;
     } commands[] = {
         {"register", {L"HKCU", L"Foo", L"C:\\New\\foo.exe"}, Rule::Registration, BackupCheck::None},
+        {"drop", {kFooExe}, Rule::Registration, BackupCheck::None},
         {"list", {L"list"}, Rule::Reading, BackupCheck::None},
         {"delete", {L"delete", L"HKCU", L"Foo"}, Rule::Removal, BackupCheck::Client},
         {"delete-nobackup", {L"delete", L"HKCU", L"Foo", L"-nobackup"}, Rule::Removal, BackupCheck::None},
