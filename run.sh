@@ -26,4 +26,7 @@ else
     echo "run.sh: the $preset build failed" >&2
     exit 1
 fi
-scripts/wine-run.sh "build/$preset/Marovendel.exe" "$@"
+# Started from a terminal, Wine gives the program a console of its own, and
+# Marovendel would take it for a window opened from Explorer and wait for a
+# key before closing it. It reads nothing else, so give it no input.
+scripts/wine-run.sh "build/$preset/Marovendel.exe" "$@" </dev/null
