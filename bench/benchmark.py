@@ -26,10 +26,12 @@ times (default 11 here), after one untimed run of each: the empty exe, then
 `Marovendel.exe list` (checked to show 20 clients), then the same for each
 further EXE given (another build of Marovendel.exe, such as one from an
 earlier commit), in turn, so that every figure sees the same load. The last
-column is each median divided by the empty exe's. MAROVENDEL_EMPTY_EXE names
-the empty exe (default: bench/empty_program.exe in the build of
-MAROVENDEL_EXE, which CMake builds with the same compiler and flags); it must
-have the same architecture.
+column but one is each median divided by the empty exe's; "paired" is the
+median, over the rounds, of each run divided by the empty exe's run of the
+same round, which moves less with the load of a shared machine.
+MAROVENDEL_EMPTY_EXE names the empty exe (default: bench/empty_program.exe in
+the build of MAROVENDEL_EXE, which CMake builds with the same compiler and
+flags); it must have the same architecture.
 
 Every figure is a median wall time of one wine command, timed from outside
 the process with the prefix's wineserver kept running. RUNS (default 5) sets
@@ -280,11 +282,14 @@ def bench_start(others):
     print("%d clients per root; load average after the runs %.2f" % (START_CLIENTS,
                                                                      os.getloadavg()[0]))
     print()
-    print("| program | exe | median (s) | lowest (s) | / empty exe |")
-    print("|---|---|---:|---:|---:|")
+    print("| program | exe | median (s) | lowest (s) | / empty exe | paired |")
+    print("|---|---|---:|---:|---:|---:|")
     for (label, _, _), path, figures, median in zip(programs, [empty] + exes, times, medians):
-        print("| %s | %s | %.3f | %.3f | %.2f |" % (label, path, median, min(figures),
-                                                  median / medians[0]))
+        # Each run against the empty exe's run of the same round, which saw
+        # about the same load.
+        paired = statistics.median(ours / base for ours, base in zip(figures, times[0]))
+        print("| %s | %s | %.3f | %.3f | %.2f | %.2f |" % (label, path, median, min(figures),
+                                                         median / medians[0], paired))
 
 
 def main(argv):
