@@ -66,8 +66,9 @@ build mingw-i686 && have_i686=true
 build mingw-x86_64 && have_x86_64=true
 
 # The 32-bit product as a file: a PE32 console program importing only system
-# DLLs, and its icon and version record read through the Windows API by the
-# resource checker of whichever build runs here.
+# DLLs (none it loads on first use), and its manifest, icon and version record
+# read through the Windows API by the resource checker of whichever build runs
+# here.
 if $have_i686; then
     echo "== mingw-i686 Marovendel.exe as a file"
     check "PE header and imports" python3 tests/release/check_pe.py build/mingw-i686/Marovendel.exe i686

@@ -130,7 +130,9 @@ CurrentDefault QueryCurrentDefault(const std::wstring& association);
 
 // Whether this process is alone in a console window that it made, as when it
 // is started from Explorer by a double-click or a drop, and its standard input
-// is that console. Never true in a console, a script or a pipe.
+// is that console. Never true in a console, a script or a pipe. (Under Wine a
+// program started from a Unix terminal, reading from it, is alone in a
+// console of Wine's making, and this is true there too.)
 bool OwnsConsoleWindow();
 // Flushes standard output, then waits until a key is pressed in the console.
 // Returns at once when standard input is not a console.
