@@ -1,7 +1,8 @@
 // The registry access layer: the one place in Marovendel that touches the
 // registry. Two implementations exist behind these declarations: the Windows
-// one (win32_registry.cpp, advapi32) and an in-memory store used by the tests
-// (memory_registry.cpp). Which one a program gets is decided when it is linked.
+// one (win32_registry.cpp, advapi32), which ships, and an in-memory store that
+// only the tests and fuzzers link (tests/support/memory_registry.cpp). Which
+// one a program gets is decided when it is linked.
 //
 // Sizes follow the registry's own units on every platform: names are counted
 // in UTF-16 characters and data in bytes of UTF-16, so the same limits hold

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "marovendel.h"
-#include "registry/memory_registry.h"
+#include "support/memory_registry.h"
 #include "support/test_platform.h"
 
 namespace fuzz {
