@@ -109,6 +109,10 @@ Status CreateKey(const Key& parent, const std::wstring& path, Key& out);
 // value.
 Status SetString(const Key& key, const wchar_t* name, const std::wstring& data);
 
+// RegSetValueExW with the type and bytes as given, none at all included.
+Status SetValue(const Key& key, const wchar_t* name, std::uint32_t type,
+                const std::vector<std::uint8_t>& bytes);
+
 // RegQueryValueExW: the data as stored, type included; fails with kMoreData
 // when it is larger than maxBytes.
 Status QueryValue(const Key& key, const wchar_t* name, std::size_t maxBytes, ValueData& out);

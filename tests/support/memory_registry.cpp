@@ -314,6 +314,19 @@ Status SetString(const Key& key, const wchar_t* name, const std::wstring& data) 
     });
 }
 
+Status SetValue(const Key& key, const wchar_t* name, std::uint32_t type,
+                const std::vector<std::uint8_t>& bytes) {
+    return Run(memory::Op::SetValue, HandlePath(key), [&]() -> Status {
+        Status status = kSuccess;
+        std::shared_ptr<Node> node = Usable(key, Access::Write, status);
+        if (node == nullptr) {
+            return status;
+        }
+        StoreValue(*node, NameOrDefault(name), ValueData{type, bytes});
+        return kSuccess;
+    });
+}
+
 Status QueryValue(const Key& key, const wchar_t* name, std::size_t maxBytes, ValueData& out) {
     return Run(memory::Op::QueryValue, HandlePath(key), [&]() -> Status {
         Status status = kSuccess;
