@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Times Marovendel.exe against Wine's reg.exe on the same registry.
+"""Times Marovendel.exe against Wine's reg.exe on the same registry, and its
+start-up against an exe that does nothing.
 
   bench/benchmark.py list [N ...]      N clients per root (default 0 100 1000 2000)
   bench/benchmark.py delete [V ...]    one client of V values (default 1000 10000 30000)
+  bench/benchmark.py start [EXE ...]   `list` on 10 clients per root against an empty exe
 
 list: for each N a fresh Wine prefix gets N browser clients under each root,
 shaped as installers leave them, plus IEXPLORE.EXE, from one `reg import`.
@@ -19,6 +21,16 @@ commands timed: `Marovendel.exe delete HKCU Big` (backup checked to hold all V
 values) against `reg export <key> <file> /y` plus `reg delete <key> /f`.
 "start-up" is the median of Marovendel.exe run without arguments.
 
+start: one fresh prefix gets 10 clients per root as for list. Then, RUNS
+times (default 11 here), after one untimed run of each: the empty exe, then
+`Marovendel.exe list` (checked to show 20 clients), then the same for each
+further EXE given (another build of Marovendel.exe, such as one from an
+earlier commit), in turn, so that every figure sees the same load. The last
+column is each median divided by the empty exe's. MAROVENDEL_EMPTY_EXE names
+the empty exe (default: bench/empty_program.exe in the build of
+MAROVENDEL_EXE, which CMake builds with the same compiler and flags); it must
+have the same architecture.
+
 Every figure is a median wall time of one wine command, timed from outside
 the process with the prefix's wineserver kept running. RUNS (default 5) sets
 the runs per figure. MAROVENDEL_EXE names the exe (default: the mingw-i686
@@ -27,6 +39,7 @@ the Wine loader is picked from the exe's machine type.
 """
 
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -59,12 +72,14 @@ import wine_harness  # noqa: E402
 from wine_harness import EXE_WINDOWS_PATH, WinePrefix, decode_reg_file  # noqa: E402
 
 RUNS = int(os.environ.get("RUNS", "5"))
+START_RUNS = int(os.environ.get("RUNS", "11"))
+START_CLIENTS = 10
 ROOTS = (("HKEY_LOCAL_MACHINE", "HKLM"), ("HKEY_CURRENT_USER", "HKCU"))
 CLIENTS = "SOFTWARE\\Clients\\StartMenuInternet"
 ARCHITECTURES = {0x014C: "i686 (32-bit)", 0x8664: "x86_64 (64-bit)"}
 
 
-def describe_setup():
+def describe_setup(runs):
     exe = wine_harness.exe_path()
     loader = wine_harness.loader()[0]
     version = subprocess.run([loader, "--version"], stdout=subprocess.PIPE,
@@ -72,7 +87,8 @@ def describe_setup():
     print("exe: %s" % exe)
     print("architecture: %s, run by %s (%s)" % (ARCHITECTURES[wine_harness.pe_machine(exe)],
                                                  loader, version))
-    print("cores: %d; %d runs per figure, medians in seconds" % (os.cpu_count(), RUNS))
+    print("cores: %d, load average %.2f; %d runs per figure, medians in seconds"
+          % (os.cpu_count(), os.getloadavg()[0], runs))
     print()
 
 
@@ -214,13 +230,73 @@ def bench_delete(sizes):
         print("from %d to %d values: %.4f ms per further value" % (n0, n1, (t1 - t0) * 1000 / (n1 - n0)))
 
 
+# The start-up
+
+def empty_exe():
+    default = os.path.join(os.path.dirname(wine_harness.exe_path()), "bench", "empty_program.exe")
+    path = os.path.abspath(os.environ.get("MAROVENDEL_EMPTY_EXE") or default)
+    if not os.path.isfile(path):
+        raise RuntimeError("no empty exe at %s: build the empty_program target or set "
+                           "MAROVENDEL_EMPTY_EXE" % path)
+    return path
+
+
+def bench_start(others):
+    empty = empty_exe()
+    exes = [wine_harness.exe_path()] + [os.path.abspath(path) for path in others]
+    for path in [empty] + exes:
+        if wine_harness.pe_machine(path) != wine_harness.pe_machine(exes[0]):
+            raise RuntimeError("%s is not of the architecture of %s" % (path, exes[0]))
+    with WinePrefix("bench-start") as prefix:
+        target = "C:\\bench-clients.reg"
+        with open(prefix.unix_path(target), "wb") as handle:
+            handle.write(registration_file(START_CLIENTS).encode("ascii"))
+        timed(prefix, "reg", "import", target)
+        # The exe under test is C:\Tools\Marovendel.exe already; the others
+        # get folders of their own, each named Marovendel.exe.
+        shutil.copy2(empty, os.path.join(prefix.tools, "empty.exe"))
+        programs = [("empty exe", "C:\\Tools\\empty.exe", ()), ("list", EXE_WINDOWS_PATH, ("list",))]
+        for i, path in enumerate(others, 1):
+            folder = os.path.join(prefix.tools, "other%d" % i)
+            os.makedirs(folder)
+            shutil.copy2(path, os.path.join(folder, "Marovendel.exe"))
+            programs.append(("list", "C:\\Tools\\other%d\\Marovendel.exe" % i, ("list",)))
+
+        def run(program, args):
+            elapsed, out = timed(prefix, program, *args)
+            if args:
+                headings = out.count(b'\r\nHKLM "') + out.count(b'\r\nHKCU "')
+                if headings != 2 * START_CLIENTS:
+                    raise RuntimeError("%s showed %d clients" % (program, headings))
+            return elapsed
+
+        times = [[] for _ in programs]
+        for _, program, args in programs:
+            run(program, args)
+        for _ in range(START_RUNS):
+            for figures, (_, program, args) in zip(times, programs):
+                figures.append(run(program, args))
+    medians = [statistics.median(figures) for figures in times]
+    print("%d clients per root; load average after the runs %.2f" % (START_CLIENTS,
+                                                                     os.getloadavg()[0]))
+    print()
+    print("| program | exe | median (s) | lowest (s) | / empty exe |")
+    print("|---|---|---:|---:|---:|")
+    for (label, _, _), path, figures, median in zip(programs, [empty] + exes, times, medians):
+        print("| %s | %s | %.3f | %.3f | %.2f |" % (label, path, median, min(figures),
+                                                  median / medians[0]))
+
+
 def main(argv):
     commands = {"list": bench_list, "delete": bench_delete}
-    if len(argv) < 2 or argv[1] not in commands:
+    if len(argv) < 2 or (argv[1] not in commands and argv[1] != "start"):
         print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
         return 1
-    describe_setup()
-    commands[argv[1]]([int(word) for word in argv[2:]])
+    describe_setup(START_RUNS if argv[1] == "start" else RUNS)
+    if argv[1] == "start":
+        bench_start(argv[2:])
+    else:
+        commands[argv[1]]([int(word) for word in argv[2:]])
     return 0
 
 

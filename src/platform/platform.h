@@ -1,7 +1,7 @@
 // The platform calls Marovendel makes besides the registry: administrator
 // membership, console output, the executable's directory, files, the
-// environment and the shell. win32_platform.cpp implements them on Windows; tests
-// link a stand-in instead.
+// environment and the shell. win32_platform.cpp and win32_shell.cpp implement
+// them on Windows; tests link a stand-in instead.
 #pragma once
 
 #include <cstddef>
@@ -127,7 +127,8 @@ CurrentDefault QueryCurrentDefault(const std::wstring& association);
 // is started from Explorer by a double-click or a drop, and its standard input
 // is that console. Never true in a console, a script or a pipe.
 bool OwnsConsoleWindow();
-// Waits until a key is pressed in the console.
+// Flushes standard output, then waits until a key is pressed in the console.
+// Returns at once when standard input is not a console.
 void WaitForKeyPress();
 
 }  // namespace platform

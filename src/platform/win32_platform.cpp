@@ -1,11 +1,11 @@
-// The platform seam on Windows.
+// The platform seam on Windows: the token, the console, files and the
+// environment.
+// The calls into the shell are in win32_shell.cpp.
 #include <windows.h>
-#include <objbase.h>
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include <vector>
 
+#include "platform/console_window.h"
 #include "platform/output_buffer.h"
 #include "platform/platform.h"
 
@@ -121,7 +121,10 @@ void FlushOutput() {
     Output().Flush();
 }
 
-bool GetExecutableDirectory(std::wstring& directory) {
+namespace {
+
+// The full path of the running executable.
+bool GetExecutablePath(std::wstring& path) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -129,10 +132,18 @@ bool GetExecutableDirectory(std::wstring& directory) {
             return false;
         }
         if (length < buffer.size()) {
-            directory.assign(buffer.data(), length);
-            break;
+            path.assign(buffer.data(), length);
+            return true;
         }
         buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace
+
+bool GetExecutableDirectory(std::wstring& directory) {
+    if (!GetExecutablePath(directory)) {
+        return false;
     }
     const std::size_t slash = directory.find_last_of(L"\\/");
     if (slash == std::wstring::npos) {
@@ -193,47 +204,12 @@ bool RemoveFile(const std::wstring& path) {
     return DeleteFileW(path.c_str()) != FALSE;
 }
 
-void NotifyAssociationsChanged() {
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-}
-
 namespace {
-
-// ShellExecuteExW may hand a URI to a COM handler, which wants the thread in
-// a single-threaded apartment for the length of the call.
-class ComApartment {
-public:
-    ComApartment()
-        : initialized_(SUCCEEDED(
-              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ~ComApartment() {
-        if (initialized_) {
-            CoUninitialize();
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialized_;
-};
 
 // ExpandEnvironmentStringsW fails for results longer than this.
 constexpr DWORD kMaxExpandedChars = 32767;
 
 }  // namespace
-
-bool OpenWithShell(const std::wstring& uri) {
-    ComApartment apartment;
-    SHELLEXECUTEINFOW info = {};
-    info.cbSize = sizeof(info);
-    // NOASYNC: the process may exit as soon as this returns.
-    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"open";
-    info.lpFile = uri.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    return ShellExecuteExW(&info) != FALSE;
-}
 
 std::wstring ExpandEnvironment(const std::wstring& text) {
     std::vector<wchar_t> buffer(text.size() + 1);
@@ -253,6 +229,89 @@ std::wstring ExpandEnvironment(const std::wstring& text) {
 bool IsExistingFile(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length =
+            GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        if (length == 0) {
+            return path;
+        }
+        if (length < buffer.size()) {
+            return std::wstring(buffer.data(), length);
+        }
+        buffer.resize(length);  // length then counts the terminator
+    }
+}
+
+namespace {
+
+// Which file path names, whatever way it is written: its volume and its
+// index on that volume.
+struct FileIdentity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+};
+
+bool IdentifyFile(const std::wstring& path, FileIdentity& out) {
+    const HANDLE handle =
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const File file(reinterpret_cast<std::uintptr_t>(handle));  // closes it
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(handle, &information)) {
+        return false;
+    }
+    out.volume = information.dwVolumeSerialNumber;
+    out.indexHigh = information.nFileIndexHigh;
+    out.indexLow = information.nFileIndexLow;
+    return true;
+}
+
+}  // namespace
+
+bool IsRunningExecutable(const std::wstring& path) {
+    std::wstring self;
+    FileIdentity running;
+    FileIdentity named;
+    return GetExecutablePath(self) && IdentifyFile(self, running) && IdentifyFile(path, named) &&
+           running.volume == named.volume && running.indexHigh == named.indexHigh &&
+           running.indexLow == named.indexLow;
+}
+
+bool OwnsConsoleWindow() {
+    DWORD processes[2];
+    const DWORD count = GetConsoleProcessList(processes, 2);
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    const bool inputIsConsole =
+        input != nullptr && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode);
+    return ShouldPauseBeforeExit(count, inputIsConsole);
+}
+
+void WaitForKeyPress() {
+    FlushOutput();
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    // Keys pressed while the program ran do not count.
+    FlushConsoleInputBuffer(input);
+    for (;;) {
+        INPUT_RECORD record;
+        DWORD read = 0;
+        // Fails at once when input is not a console: nothing to wait for.
+        if (!ReadConsoleInputW(input, &record, 1, &read) || read == 0) {
+            return;
+        }
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) {
+            return;
+        }
+    }
 }
 
 }  // namespace platform

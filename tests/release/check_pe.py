@@ -5,14 +5,18 @@
 
 It must be a console program for the given architecture (default i686: PE32,
 machine i386) that imports only DLLs every Windows has, none of the MinGW
-runtime DLLs. Prints one line per check and exits 1 when any fails.
+runtime DLLs. Nor may it import shell32, ole32 or version.dll: the commands
+that need them load them from the system directory when they first do, so
+that start-up does not pay for them and no copy of version.dll planted beside
+the exe is ever loaded. Prints one line per check and exits 1 when any fails.
 """
 
 import struct
 import sys
 
 MACHINES = {"i686": (0x014C, 0x10B), "x86_64": (0x8664, 0x20B)}
-SYSTEM_DLLS = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll", "shell32.dll", "user32.dll"}
+SYSTEM_DLLS = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"}
+LOADED_WHEN_NEEDED = {"ole32.dll", "shell32.dll", "version.dll"}
 CONSOLE_SUBSYSTEM = 3
 
 
@@ -68,6 +72,8 @@ def main(argv):
         ("console subsystem", subsystem == CONSOLE_SUBSYSTEM),
         ("imports only system DLLs: %s" % ", ".join(dlls),
          bool(dlls) and all(dll.lower() in SYSTEM_DLLS for dll in dlls)),
+        ("imports none of %s" % ", ".join(sorted(LOADED_WHEN_NEEDED)),
+         not any(dll.lower() in LOADED_WHEN_NEEDED for dll in dlls)),
     ]
     for name, ok in checks:
         print("%s: %s" % ("ok" if ok else "FAILED", name))

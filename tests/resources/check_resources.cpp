@@ -1,6 +1,7 @@
 // Reads the resources of a built Marovendel.exe through the same Windows
 // calls that Explorer and the Properties dialog use, and checks the version
-// record, the application icon and the absence of a manifest.
+// record, the application icon and the application manifest, which it
+// prints as read back.
 //
 // Usage: check_resources <path to Marovendel.exe>
 // Prints one line per check, then "N passed, M failed"; exits 1 on any
@@ -9,6 +10,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -315,24 +318,89 @@ void CheckIcon(HMODULE module) {
 // Manifest
 // ---------------------------------------------------------------------------
 
-BOOL CALLBACK NoteType(HMODULE, LPWSTR type, LONG_PTR seen) {
-    if (IS_INTRESOURCE(type) &&
-        reinterpret_cast<ULONG_PTR>(type) == 24 /* RT_MANIFEST */) {
-        *reinterpret_cast<bool*>(seen) = true;
-    }
+BOOL CALLBACK CountManifest(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
+    reinterpret_cast<std::vector<ULONG_PTR>*>(ids)->push_back(
+        IS_INTRESOURCE(name) ? reinterpret_cast<ULONG_PTR>(name) : 0);
     return TRUE;
 }
 
-void CheckNoManifest(HMODULE module) {
-    bool seen = false;
-    EnumResourceTypesW(module, NoteType, reinterpret_cast<LONG_PTR>(&seen));
-    Check(!seen, "no RT_MANIFEST resource type (EnumResourceTypesW)");
-    for (unsigned id = 1; id <= 3; ++id) {
-        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(24));
-        char text[64];
-        std::snprintf(text, sizeof text, "no RT_MANIFEST resource %u", id);
-        Check(found == nullptr, text);
+// The element that starts with open ("<supportedOS") at or after from, up to
+// its closing '>', or empty; from moves past it.
+std::string NextElement(const std::string& text, const std::string& open, size_t& from) {
+    const size_t start = text.find(open, from);
+    const size_t end = start == std::string::npos ? start : text.find('>', start);
+    if (end == std::string::npos) {
+        from = std::string::npos;
+        return std::string();
     }
+    from = end + 1;
+    return text.substr(start, end + 1 - start);
+}
+
+// The value of attribute name="..." in element, or empty.
+std::string Attribute(const std::string& element, const std::string& name) {
+    const std::string open = " " + name + "=\"";
+    const size_t start = element.find(open);
+    const size_t end = start == std::string::npos ? start : element.find('"', start + open.size());
+    return end == std::string::npos ? std::string()
+                                    : element.substr(start + open.size(), end - start - open.size());
+}
+
+void CheckManifest(HMODULE module) {
+    std::vector<ULONG_PTR> ids;
+    EnumResourceNamesW(module, MAKEINTRESOURCEW(24) /* RT_MANIFEST */, CountManifest,
+                       reinterpret_cast<LONG_PTR>(&ids));
+    char text[128];
+    std::snprintf(text, sizeof text, "one RT_MANIFEST resource (found %u)",
+                  static_cast<unsigned>(ids.size()));
+    Check(ids.size() == 1, text);
+
+    // CREATEPROCESS_MANIFEST_RESOURCE_ID: the one Windows reads for an exe.
+    const std::vector<unsigned char> bytes =
+        ResourceBytes(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    Check(!bytes.empty(), "RT_MANIFEST 1 is present (FindResourceW, LoadResource, SizeofResource)");
+    if (bytes.empty()) {
+        return;
+    }
+    const std::string manifest(bytes.begin(), bytes.end());
+    std::printf("--- manifest as read back, %u bytes\n%s%s---\n",
+                static_cast<unsigned>(bytes.size()), manifest.c_str(),
+                manifest.back() == '\n' ? "" : "\n");
+
+    size_t from = 0;
+    const std::string level = NextElement(manifest, "<requestedExecutionLevel", from);
+    Check(manifest.find("<trustInfo") != std::string::npos && manifest.find("<trustInfo") <
+              manifest.find("<requestedExecutionLevel"),
+          "requestedExecutionLevel is inside trustInfo");
+    Check(Attribute(level, "level") == "asInvoker" && Attribute(level, "uiAccess") == "false",
+          "requestedExecutionLevel is level=\"asInvoker\" uiAccess=\"false\" (found " + level +
+              ")");
+
+    std::vector<std::string> found;
+    from = 0;
+    for (;;) {
+        std::string id = Attribute(NextElement(manifest, "<supportedOS", from), "Id");
+        if (from == std::string::npos) {
+            break;
+        }
+        std::transform(id.begin(), id.end(), id.begin(),
+                       [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+        found.push_back(id);
+    }
+    std::vector<std::string> expected = {
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // Windows 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // Windows 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // Windows 10 and 11
+    };
+    std::sort(found.begin(), found.end());
+    std::sort(expected.begin(), expected.end());
+    std::string list;
+    for (const std::string& id : found) {
+        list += (list.empty() ? "" : " ") + id;
+    }
+    Check(found == expected,
+          "supportedOS names Windows 7, 8, 8.1 and 10/11, nothing else (found " + list + ")");
 }
 
 }  // namespace
@@ -351,7 +419,7 @@ int wmain(int argc, wchar_t** argv) {
     Check(module != nullptr, "LoadLibraryExW loads the exe as a data file");
     if (module != nullptr) {
         CheckIcon(module);
-        CheckNoManifest(module);
+        CheckManifest(module);
         FreeLibrary(module);
     }
 

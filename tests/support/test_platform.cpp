@@ -34,6 +34,14 @@ struct Machine {
     std::vector<std::wstring> openedUris;
     bool shellRefuses = false;
     std::map<std::wstring, std::wstring> environment;  // by upper-case name
+    std::wstring currentFolder = L"C:\\Users\\User";
+    std::map<std::wstring, std::wstring> displayNames;
+    std::map<std::wstring, platform::Shortcut> shortcuts;
+    std::map<std::wstring, std::wstring> defaults;
+    std::wstring defaultsFailure;  // empty: answer from defaults
+    std::vector<std::wstring> queriedDefaults;
+    bool ownsConsoleWindow = false;
+    int keyPressWaits = 0;
 };
 
 Machine& TheMachine() {
@@ -84,6 +92,41 @@ std::wstring UpperAscii(std::wstring text) {
         }
     }
     return text;
+}
+
+// path with every "." and ".." step taken and / as \. Paths that do not
+// start with a drive ("C:\") are left as they are.
+std::wstring Normalized(std::wstring path) {
+    for (wchar_t& ch : path) {
+        if (ch == L'/') {
+            ch = L'\\';
+        }
+    }
+    if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') {
+        return path;
+    }
+    std::vector<std::wstring> steps;
+    std::size_t start = 3;
+    while (start <= path.size()) {
+        std::size_t end = path.find(L'\\', start);
+        if (end == std::wstring::npos) {
+            end = path.size();
+        }
+        const std::wstring step = path.substr(start, end - start);
+        if (step == L"..") {
+            if (!steps.empty()) {
+                steps.pop_back();
+            }
+        } else if (!step.empty() && step != L".") {
+            steps.push_back(step);
+        }
+        start = end + 1;
+    }
+    std::wstring out = path.substr(0, 3);
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        out += (i == 0 ? L"" : L"\\") + steps[i];
+    }
+    return out;
 }
 
 OpenFile* Lookup(const platform::File& file) {
@@ -214,6 +257,69 @@ bool IsExistingFile(const std::wstring& path) {
     return TheMachine().files.count(path) != 0;
 }
 
+std::wstring FullPath(const std::wstring& path) {
+    const std::wstring& folder = TheMachine().currentFolder;
+    const bool unc = path.size() >= 2 && (path[0] == L'\\' || path[0] == L'/') &&
+                     (path[1] == L'\\' || path[1] == L'/');
+    const bool drive = path.size() >= 2 && path[1] == L':';
+    if (path.empty() || unc) {
+        return path;
+    }
+    if (drive) {
+        return Normalized(path);
+    }
+    if (path[0] == L'\\' || path[0] == L'/') {
+        return Normalized(folder.substr(0, 2) + path);  // the current folder's drive
+    }
+    return Normalized(folder + L"\\" + path);
+}
+
+bool IsRunningExecutable(const std::wstring& path) {
+    const std::wstring& directory = TheMachine().executableDirectory;
+    return !directory.empty() &&
+           UpperAscii(FullPath(path)) == UpperAscii(directory + L"\\Marovendel.exe");
+}
+
+std::wstring ProgramDisplayName(const std::wstring& path) {
+    auto found = TheMachine().displayNames.find(path);
+    return found == TheMachine().displayNames.end() ? std::wstring() : found->second;
+}
+
+bool ReadShortcut(const std::wstring& path, Shortcut& out) {
+    auto found = TheMachine().shortcuts.find(path);
+    if (found == TheMachine().shortcuts.end() || found->second.target.empty() ||
+        !IsExistingFile(path)) {
+        return false;
+    }
+    out = found->second;
+    return true;
+}
+
+CurrentDefault QueryCurrentDefault(const std::wstring& association) {
+    Machine& machine = TheMachine();
+    machine.queriedDefaults.push_back(association);
+    CurrentDefault answer;
+    auto found = machine.defaults.find(association);
+    if (!machine.defaultsFailure.empty()) {
+        answer.reason = machine.defaultsFailure;
+    } else if (found == machine.defaults.end()) {
+        answer.reason = L"no default is set (0x80070483)";
+    } else {
+        answer.known = true;
+        answer.progId = found->second;
+    }
+    return answer;
+}
+
+bool OwnsConsoleWindow() {
+    return TheMachine().ownsConsoleWindow;
+}
+
+void WaitForKeyPress() {
+    FlushOutput();
+    ++TheMachine().keyPressWaits;
+}
+
 }  // namespace platform
 
 namespace test_platform {
@@ -306,6 +412,41 @@ void RefuseToOpen() {
 
 void SetEnvironment(const std::wstring& name, const std::wstring& value) {
     TheMachine().environment[UpperAscii(name)] = value;
+}
+
+void SetCurrentFolder(const std::wstring& folder) {
+    TheMachine().currentFolder = folder;
+}
+
+void SetProgramDisplayName(const std::wstring& path, const std::wstring& name) {
+    TheMachine().displayNames[path] = name;
+}
+
+void PutShortcut(const std::wstring& path, const std::wstring& target,
+                 const std::wstring& arguments) {
+    // A shell link file starts with its header size, 0x4C.
+    PutFile(path, {0x4C, 0x00, 0x00, 0x00});
+    TheMachine().shortcuts[path] = platform::Shortcut{target, arguments};
+}
+
+void SetCurrentDefault(const std::wstring& association, const std::wstring& progId) {
+    TheMachine().defaults[association] = progId;
+}
+
+void FailCurrentDefault(const std::wstring& reason) {
+    TheMachine().defaultsFailure = reason;
+}
+
+const std::vector<std::wstring>& QueriedDefaults() {
+    return TheMachine().queriedDefaults;
+}
+
+void SetOwnsConsoleWindow(bool owns) {
+    TheMachine().ownsConsoleWindow = owns;
+}
+
+int KeyPressWaitCount() {
+    return TheMachine().keyPressWaits;
 }
 
 }  // namespace test_platform

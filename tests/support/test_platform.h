@@ -1,8 +1,10 @@
 // The test stand-in for the platform seam: captured output (gathered in small
 // pieces, as the real output is in large ones), a chosen administrator flag
 // and executable directory, files held in memory, fault injection for file
-// operations, a count of shell notifications, the environment, and a record
-// of what the shell was asked to open.
+// operations, a count of shell notifications, the environment, a record
+// of what the shell was asked to open, and what a dropped file needs: a
+// current folder, version records, shortcuts, current defaults and the
+// console window.
 #pragma once
 
 #include <cstdint>
@@ -14,13 +16,19 @@ namespace test_platform {
 
 enum class FileOp { Create, Write, Close, Move, Remove };
 
-// Back to a fresh machine: administrator, executable in C:\Tools, no files,
-// no output, no faults.
+// Back to a fresh machine: administrator, executable C:\Tools\Marovendel.exe,
+// current folder C:\Users\User, no files, no output, no faults, no version
+// records, shortcuts or defaults, and a console shared with its caller, so
+// that nothing waits for a key.
 void Reset();
 
 void SetAdministrator(bool isAdmin);
-// An empty directory makes GetExecutableDirectory fail.
+// The running executable is Marovendel.exe in this directory. An empty
+// directory makes GetExecutableDirectory fail.
 void SetExecutableDirectory(const std::wstring& directory);
+
+// The folder FullPath makes relative paths full against.
+void SetCurrentFolder(const std::wstring& folder);
 
 // Everything that reached standard output since Reset: text printed but not
 // yet flushed is not in it.
@@ -61,5 +69,27 @@ void RefuseToOpen();
 
 // An environment variable for ExpandEnvironment (names ignore ASCII case).
 void SetEnvironment(const std::wstring& name, const std::wstring& value);
+
+// The name ProgramDisplayName gives for the program at exactly this path.
+void SetProgramDisplayName(const std::wstring& path, const std::wstring& name);
+
+// A shell link at path that starts target with arguments; the .lnk file
+// exists too.
+void PutShortcut(const std::wstring& path, const std::wstring& target,
+                 const std::wstring& arguments);
+
+// What QueryCurrentDefault answers for association ("http", ".html"). One
+// without a default set answers unknown, as Windows does when none is set.
+void SetCurrentDefault(const std::wstring& association, const std::wstring& progId);
+// Makes every QueryCurrentDefault answer unknown for this reason.
+void FailCurrentDefault(const std::wstring& reason);
+// The associations asked about since Reset, in order.
+const std::vector<std::wstring>& QueriedDefaults();
+
+// Whether the process owns its console window, as after a double-click.
+void SetOwnsConsoleWindow(bool owns);
+// How many times WaitForKeyPress was called since Reset. It flushes the
+// output as the real one does, and never waits.
+int KeyPressWaitCount();
 
 }  // namespace test_platform
