@@ -69,6 +69,10 @@ const wchar_t* const kMessages[] = {
     L"Failed to read the file types in %ls.",
     L"Successfully deleted FooURL from %ls.",
     L"Failed to delete FooURL from %ls.",
+    // check's lines on what Windows opens now
+    L"Windows opens %ls.",
+    L"What Windows opens %ls.",
+    L"%ls opens its Default apps page.",
 };
 
 bool IsOwnMessage(const std::wstring& line) {
