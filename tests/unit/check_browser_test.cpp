@@ -191,14 +191,6 @@ TEST_F(CheckBrowserTest, DefaultLinesSayWhoOpensTheWebAndOnlyInformAboutIt) {
         ASSERT_GE(result.output.size(), c.tail.size()) << testing::PrintToString(result.output);
         EXPECT_EQ(result.output.substr(result.output.size() - c.tail.size()), c.tail);
     }
-    // A name the console would split is quoted in the command.
-    SetUp();
-    PutProgram(kFooExe);
-    Register(L"HKCU", L"My \"Foo\"", kFooExe);
-    test_platform::SetCurrentDefault(L"http", L"ChromeHTML");
-    const std::wstring output = RunCommand({L"check", L"HKCU", L"My \"Foo\""}).output;
-    EXPECT_NE(output.find(L"Marovendel.exe settings HKCU \"My \\\"Foo\\\"\" opens"), std::wstring::npos)
-        << testing::PrintToString(output);
 }
 
 }  // namespace

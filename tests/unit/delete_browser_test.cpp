@@ -483,31 +483,4 @@ TEST_F(DeleteBrowserTest, TheAllSwitchTakesTheClassOffEveryOpenWithListAfterBack
     EXPECT_EQ(result.output.find(L"OpenWithProgids"), std::wstring::npos);
 }
 
-TEST_F(DeleteBrowserTest, UnreadableFileTypesDeleteNothingUnlessNoBackupWasAskedFor) {
-    const std::wstring line =
-        L"Failed to read the file types in " + kClient + L"\\Capabilities\\FileAssociations.\n";
-    for (bool noBackup : {false, true}) {
-        SCOPED_TRACE(noBackup ? "nobackup" : "backup");
-        SetUp();
-        RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe", L"-all"});
-        registry::memory::FailOperation(registry::memory::Op::EnumValue, L"\\FileAssociations");
-        const std::wstring before = registry::memory::Dump();
-        std::vector<std::wstring> words = {L"delete", L"HKCU", L"Foo", L"-all"};
-        if (noBackup) {
-            words.push_back(L"-nobackup");
-        }
-        CommandResult result = RunCommand(words);
-        EXPECT_EQ(result.status, 2);
-        EXPECT_EQ(result.output.substr(0, line.size()), line);
-        if (!noBackup) {
-            EXPECT_EQ(result.output, line + L"Failed to export registry keys to C:\\Tools\\Foo.reg\n");
-            EXPECT_EQ(registry::memory::Dump(), before);
-        } else {
-            // The nine types of the layout are still taken off.
-            EXPECT_FALSE(registry::memory::StoredValue(RootKey::CurrentUser,
-                                                       L"Software\\Classes\\.pdf\\OpenWithProgids", L"FooURL"));
-        }
-    }
-}
-
 }  // namespace

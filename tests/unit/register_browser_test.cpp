@@ -190,47 +190,6 @@ TEST_F(RegisterBrowserTest, AValueThatCannotBeWrittenLeavesItIncomplete) {
 
 namespace {
 
-const wchar_t* const kAllTypes[] = {L".htm",  L".html", L".shtml", L".xht", L".xhtml",
-                                    L".svg",  L".webp", L".avif",  L".pdf"};
-
-std::wstring OpenWith(const wchar_t* type) {
-    return L"Software\\Classes\\" + std::wstring(type) + L"\\OpenWithProgids";
-}
-
-TEST_F(RegisterBrowserTest, TheAllSwitchAddsEveryTypeAndOpenWithAndKeepsForeignValues) {
-    const std::wstring files = kClient + L"\\Capabilities\\FileAssociations";
-    for (RootKey root : {RootKey::CurrentUser, RootKey::LocalMachine}) {
-        SCOPED_TRACE(root == RootKey::CurrentUser ? "HKCU" : "HKLM");
-        SetUp();
-        registry::memory::PutString(root, L"Software\\Classes\\.pdf", nullptr, L"Reader.pdf");
-        registry::memory::PutValue(root, OpenWith(L".pdf"), L"Reader.pdf", registry::kRegNone, {});
-        const std::wstring before = registry::memory::DumpTree(root, L"Software\\Classes\\.pdf");
-        CommandResult result = RunCommand(
-            {root == RootKey::CurrentUser ? L"HKCU" : L"HKLM", L"Foo", L"C:\\foo.exe", L"-all"});
-        EXPECT_EQ(result.status, 0);
-        EXPECT_EQ(result.output, L"Portable browser registered successfully.\nhttp/https: FooURL\n");
-        for (const Expected& e : Layout(L"C:\\foo.exe", L"\"C:\\foo.exe\" \"%1\"")) {
-            EXPECT_TRUE(HasString(root, e));
-        }
-        EXPECT_TRUE(HasString(root, {L"Software\\Classes\\FooURL", L"URL Protocol", L""}));
-        EXPECT_TRUE(HasString(root, {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities\\URLAssociations",
-                                     L"mailto", L"FooURL"}));
-        for (const wchar_t* type : kAllTypes) {
-            SCOPED_TRACE(testing::PrintToString(std::wstring(type)));
-            EXPECT_TRUE(HasString(root, {files.c_str(), type, L"FooURL"}));
-            const auto openWith = registry::memory::StoredValue(root, OpenWith(type), L"FooURL");
-            ASSERT_TRUE(openWith);
-            EXPECT_EQ(openWith->type, registry::kRegNone);
-            EXPECT_TRUE(openWith->bytes.empty());
-        }
-        // The foreign program keeps its place, its value and the type's own.
-        std::wstring after = registry::memory::DumpTree(root, L"Software\\Classes\\.pdf");
-        const std::wstring ours = L"  \"FooURL\" type 0 bytes\n";
-        ASSERT_NE(after.find(ours), std::wstring::npos);
-        EXPECT_EQ(after.erase(after.find(ours), ours.size()), before);
-    }
-}
-
 TEST_F(RegisterBrowserTest, OnlyALowerCaseAllRightAfterThePathWritesTheRest) {
     const struct {
         const char* id;
@@ -253,17 +212,6 @@ TEST_F(RegisterBrowserTest, OnlyALowerCaseAllRightAfterThePathWritesTheRest) {
                                                 L"URL Protocol").has_value(), c.all);
         EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Clients\\StartMenuInternet\\Bar"));
     }
-}
-
-TEST_F(RegisterBrowserTest, AnOpenWithKeyThatCannotBeMadeIsNamedAndTheRestWritten) {
-    FailOperation(Op::Create, L"\\.svg\\OpenWithProgids");
-    CommandResult result = RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe", L"-all"});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.output,
-              L"Failed to create key SOFTWARE\\Classes\\.svg\\OpenWithProgids.\n"
-              L"Portable browser registration incomplete.\n"
-              L"http/https: FooURL\n");
-    EXPECT_TRUE(registry::memory::StoredValue(RootKey::CurrentUser, OpenWith(L".pdf"), L"FooURL"));
 }
 
 }  // namespace
