@@ -1,8 +1,10 @@
 // Check: reads a registration the way Windows uses it, whoever wrote it, and
 // prints one line per part that would keep the browser out of Default apps or
-// keep a link from opening. Each line names the key, and the value in
+// keep a link from opening, then what Windows opens web links and pages with
+// now. Each line names the key, and the value in
 // parentheses ("(default)" for the unnamed one). Every key is opened for
 // reading only.
+#include <utility>
 #include <vector>
 
 #include "marovendel.h"
@@ -25,6 +27,8 @@ constexpr std::size_t kMaxValueNameChars = 16383;
 struct Report {
     RootKey root;
     int problems = 0;
+    // Each association the capabilities name, with the class it names.
+    std::vector<std::pair<std::wstring, std::wstring>> associations = {};
 };
 
 // "HKCU\path", the way every line names a key.
@@ -245,8 +249,11 @@ std::vector<std::wstring> CollectClasses(Report& report, const Key& associations
             AddProblem(report, where, L"the value is empty");
         } else if (registry::Utf16Length(progId) > registry::kMaxKeyNameChars) {
             AddProblem(report, where, L"the value is too long to name a class");
-        } else if (!Contains(classes, progId)) {
-            classes.push_back(progId);
+        } else {
+            report.associations.emplace_back(name, progId);
+            if (!Contains(classes, progId)) {
+                classes.push_back(progId);
+            }
         }
     }
     return names;
@@ -323,6 +330,64 @@ void CheckCapabilities(Report& report, const std::wstring& capabilitiesPath) {
     }
 }
 
+// The class the browser's capabilities name for association; its own
+// <Name>URL when they name none.
+std::wstring ClaimedClass(const Report& report, const ClientName& clientName,
+                          const std::wstring& association) {
+    for (const auto& claimed : report.associations) {
+        if (EqualsIgnoringCase(claimed.first, association)) {
+            return claimed.second;
+        }
+    }
+    return registration::ProgId(clientName);
+}
+
+// name as one word of a command line: quoted when it holds a blank or a
+// character the console treats specially, with its own quotes escaped.
+std::wstring CommandLineWord(const std::wstring& name) {
+    if (name.find_first_of(L" \t\"&|<>^()") == std::wstring::npos) {
+        return name;
+    }
+    std::wstring word = L"\"";
+    for (wchar_t ch : name) {
+        if (ch == L'"') {
+            word += L'\\';
+        }
+        word += ch;
+    }
+    return word + L"\"";
+}
+
+// What Windows opens the web with now, as it decides it: information, not
+// problems. When the browser checked out sound but does not open http, the
+// last line names the command that opens its Default apps page.
+void PrintCurrentDefaults(const Report& report, const ClientName& clientName) {
+    bool othersOpenHttp = false;
+    for (const wchar_t* association : {L"http", L"https", L".html"}) {
+        const platform::CurrentDefault current = platform::QueryCurrentDefault(association);
+        const std::wstring claimed = ClaimedClass(report, clientName, association);
+        if (!current.known) {
+            std::wstring reason = current.reason;
+            if (!reason.empty() && reason.back() == L'.') {
+                reason.pop_back();
+            }
+            Print(L"What Windows opens %ls with is unknown: %ls.\n", association, reason.c_str());
+        } else if (EqualsIgnoringCase(current.progId, claimed)) {
+            Print(L"Windows opens %ls with %ls (%ls).\n", association, clientName.c_str(),
+                  current.progId.c_str());
+        } else {
+            Print(L"Windows opens %ls with %ls, not with %ls.\n", association,
+                  current.progId.c_str(), clientName.c_str());
+            othersOpenHttp = othersOpenHttp || std::wstring(association) == L"http";
+        }
+    }
+    if (report.problems == 0 && othersOpenHttp) {
+        Print(L"%ls is not the default for http; Marovendel.exe settings %ls %ls opens its "
+              L"Default apps page.\n",
+              clientName.c_str(), RootWord(report.root), CommandLineWord(clientName.Text()).c_str());
+    }
+}
+
 }  // namespace
 
 Outcome CheckBrowser(RootKey root, const ClientName& clientName) {
@@ -344,11 +409,12 @@ Outcome CheckBrowser(RootKey root, const ClientName& clientName) {
     CheckCapabilities(report, capabilitiesPath);
     if (report.problems == 0) {
         Print(L"%ls is registered correctly under %ls.\n", clientName.c_str(), RootWord(root));
-        return Outcome::Done;
+    } else {
+        Print(L"%ls has %d problem(s) under %ls; register it again to repair.\n",
+              clientName.c_str(), report.problems, RootWord(root));
     }
-    Print(L"%ls has %d problem(s) under %ls; register it again to repair.\n", clientName.c_str(),
-          report.problems, RootWord(root));
-    return Outcome::Failed;
+    PrintCurrentDefaults(report, clientName);
+    return report.problems == 0 ? Outcome::Done : Outcome::Failed;
 }
 
 CommandProgram FindCommandProgram(const std::wstring& command) {

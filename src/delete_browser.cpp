@@ -1,8 +1,9 @@
 // Removal: writes a registry-editor backup of a client's registration beside
 // the executable, then deletes the client's key tree, its
-// RegisteredApplications entry and, when asked, its class. Nothing is deleted
-// unless the backup was written whole, and a backup holds every value exactly
-// as stored, so that `reg import` of it undoes the removal.
+// RegisteredApplications entry and, when asked, its class and the class's
+// place on each file type's Open with list. Nothing is deleted unless the
+// backup was written whole, and a backup holds every value exactly as
+// stored, so that `reg import` of it undoes the removal.
 #include "marovendel.h"
 #include "platform/platform.h"
 #include "reg_file.h"
@@ -14,6 +15,65 @@ using registry::Status;
 using registration::ClientName;
 
 namespace {
+
+// What one removal deletes, found before anything is deleted.
+struct Removal {
+    std::wstring clientKeyPath;
+    std::wstring classKeyPath;                // empty unless -all
+    std::vector<std::wstring> openWithPaths;  // -all: OpenWithProgids keys that may name the class
+    bool typesRead = true;                    // the client's FileAssociations read whole, or absent
+};
+
+// Adds the OpenWithProgids path of fileType, once, when a key can be named
+// after it.
+void AddOpenWithPath(std::vector<std::wstring>& paths, const std::wstring& fileType) {
+    const std::optional<std::wstring> path = registration::OpenWithProgidsPath(fileType);
+    if (!path) {
+        return;
+    }
+    for (const std::wstring& known : paths) {
+        if (EqualsIgnoringCase(known, *path)) {
+            return;
+        }
+    }
+    paths.push_back(*path);
+}
+
+// The file types whose Open with lists may name the class: those of the
+// layout, and any other that the client's FileAssociations names, which
+// someone may have added since. False, with its line printed, when that key
+// exists but cannot be read whole.
+bool FindOpenWithPaths(RootKey root, const ClientName& clientName,
+                       std::vector<std::wstring>& paths) {
+    for (const std::wstring& fileType : registration::FileTypes()) {
+        AddOpenWithPath(paths, fileType);
+    }
+    const std::wstring path =
+        registration::FileAssociationsPath(registration::CapabilitiesPath(clientName));
+    Key associations;
+    Status status = registry::OpenKey(root, path, Access::Read, associations);
+    if (status == registry::kFileNotFound) {
+        return true;
+    }
+    registry::KeyInfo info;
+    if (status == kSuccess) {
+        status = registry::QueryInfo(associations, info);
+    }
+    for (std::uint32_t index = 0; status == kSuccess; ++index) {
+        std::wstring name;
+        registry::ValueData data;
+        status = registry::EnumValue(associations, index, info.maxValueNameChars,
+                                     info.maxValueDataBytes, name, data);
+        if (status == kSuccess) {
+            AddOpenWithPath(paths, name);
+        }
+    }
+    if (status != registry::kNoMoreItems) {
+        Print(L"Failed to read the file types in %ls.\n", path.c_str());
+        return false;
+    }
+    return true;
+}
 
 // Writes bytes to a temporary file and moves it over target in one step, so
 // target is either the earlier file or the complete new one.
@@ -67,21 +127,38 @@ void ExportRegisteredApplication(reg_file::RegFile& file, RootKey root,
                            clientName.Text());
 }
 
+// The value named after the class in each OpenWithProgids key that has one.
+void ExportOpenWithValues(reg_file::RegFile& file, RootKey root, const Removal& removal,
+                          const std::wstring& progId) {
+    for (const std::wstring& path : removal.openWithPaths) {
+        Key openWith;
+        const Status opened = registry::OpenKey(root, path, Access::Read, openWith);
+        if (opened == kSuccess) {
+            file.AddValueIfPresent(root, openWith, path, progId);
+        } else if (opened != registry::kFileNotFound) {
+            file.MarkFailed();
+        }
+    }
+}
+
 // Writes the backup: the client tree, its RegisteredApplications value and,
-// unless classKeyPath is empty, the class tree. False when it could not be
-// written whole, and then nothing may be deleted.
-bool BackUpRegistration(RootKey root, const ClientName& clientName,
-                        const std::wstring& clientKeyPath, const std::wstring& classKeyPath) {
+// with -all, the class tree and the class's OpenWithProgids values. False
+// when it could not be written whole, and then nothing may be deleted.
+bool BackUpRegistration(RootKey root, const ClientName& clientName, const Removal& removal) {
     std::wstring target;
     std::wstring temporary;
     if (!BackupPaths(clientName, target, temporary)) {
         return false;
     }
     reg_file::RegFile file;
-    file.AddTreeIfPresent(root, clientKeyPath);
+    file.AddTreeIfPresent(root, removal.clientKeyPath);
     ExportRegisteredApplication(file, root, clientName);
-    if (!classKeyPath.empty()) {
-        file.AddTreeIfPresent(root, classKeyPath);
+    if (!removal.classKeyPath.empty()) {
+        file.AddTreeIfPresent(root, removal.classKeyPath);
+    }
+    ExportOpenWithValues(file, root, removal, registration::ProgId(clientName));
+    if (!removal.typesRead) {
+        file.MarkFailed();
     }
     if (file.Failed()) {
         Print(L"Failed to export registry keys to %ls\n", target.c_str());
@@ -130,23 +207,61 @@ bool DeleteClassKey(RootKey root, const std::wstring& classKeyPath) {
     return true;
 }
 
+// Takes the class off one file type's Open with list. A key or value that is
+// not there has nothing to take off; the key and its other values stay.
+struct OpenWithResult {
+    bool failed = false;
+    bool deleted = false;
+};
+
+OpenWithResult DeleteOpenWithValue(RootKey root, const std::wstring& path,
+                                   const std::wstring& progId) {
+    OpenWithResult result;
+    Key openWith;
+    Status status = registry::OpenKey(root, path, Access::Write, openWith);
+    if (status == kSuccess) {
+        status = registry::DeleteValue(openWith, progId.c_str());
+    }
+    if (status == registry::kFileNotFound) {
+        return result;
+    }
+    if (status != kSuccess) {
+        Print(L"Failed to delete %ls from %ls.\n", progId.c_str(), path.c_str());
+        result.failed = true;
+        return result;
+    }
+    Print(L"Successfully deleted %ls from %ls.\n", progId.c_str(), path.c_str());
+    result.deleted = true;
+    return result;
+}
+
 }  // namespace
 
 Outcome DeleteBrowser(RootKey root, const ClientName& clientName, const DeleteOptions& options) {
-    const std::wstring clientKeyPath = registration::ClientKeyPath(clientName);
-    const std::wstring classKeyPath =
-        options.removeClass ? registration::ClassKeyPath(registration::ProgId(clientName))
-                            : std::wstring();
-    if (!options.noBackup && !BackUpRegistration(root, clientName, clientKeyPath, classKeyPath)) {
+    Removal removal;
+    removal.clientKeyPath = registration::ClientKeyPath(clientName);
+    const std::wstring progId = registration::ProgId(clientName);
+    if (options.all) {
+        removal.classKeyPath = registration::ClassKeyPath(progId);
+        removal.typesRead = FindOpenWithPaths(root, clientName, removal.openWithPaths);
+    }
+    if (!options.noBackup && !BackUpRegistration(root, clientName, removal)) {
         return Outcome::Failed;
     }
 
-    const bool tree = DeleteClientTree(root, clientKeyPath);
+    const bool tree = DeleteClientTree(root, removal.clientKeyPath);
     const bool application = DeleteRegisteredApplication(root, clientName);
-    const bool classKey = options.removeClass && DeleteClassKey(root, classKeyPath);
-    if (tree || application || classKey) {
+    const bool classKey = options.all && DeleteClassKey(root, removal.classKeyPath);
+    bool openWithDeleted = false;
+    bool openWithComplete = true;
+    for (const std::wstring& path : removal.openWithPaths) {
+        const OpenWithResult result = DeleteOpenWithValue(root, path, progId);
+        openWithDeleted = openWithDeleted || result.deleted;
+        openWithComplete = openWithComplete && !result.failed;
+    }
+    if (tree || application || classKey || openWithDeleted) {
         platform::NotifyAssociationsChanged();
     }
-    return tree && application && (classKey || !options.removeClass) ? Outcome::Done
-                                                                      : Outcome::Failed;
+    const bool allDone = !options.all || (classKey && openWithComplete && removal.typesRead);
+    return tree && application && allDone ? Outcome::Done : Outcome::Failed;
 }

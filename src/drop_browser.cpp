@@ -162,7 +162,9 @@ Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* maro
     if (claimed != Outcome::Done) {
         return claimed;
     }
-    const Outcome registered = RegisterBrowser(RootKey::CurrentUser, *name, executablePath);
+    RegistrationOptions options;
+    options.all = true;  // every type a browser opens, and Explorer's Open with lists
+    const Outcome registered = RegisterBrowser(RootKey::CurrentUser, *name, executablePath, options);
     const Outcome opened = OpenDefaultAppsSettings(RootKey::CurrentUser, *name);
     return registered == Outcome::Done && opened == Outcome::Done ? Outcome::Done
                                                                   : Outcome::Failed;

@@ -31,8 +31,9 @@ struct Command {
     std::wstring refusal;  // Refusal: the line to print
     std::optional<RootKey> root;  // List: none for both roots; RootUsage: the form's
     std::optional<ClientName> name;
-    std::wstring executablePath;  // Register; Drop: the dropped file
-    DeleteOptions options;        // Delete
+    std::wstring executablePath;              // Register; Drop: the dropped file
+    RegistrationOptions registrationOptions;  // Register
+    DeleteOptions options;                    // Delete
 };
 
 bool IsWord(const wchar_t* argument, const wchar_t* word) {
@@ -89,7 +90,7 @@ Command ParseNamedForm(Form form, bool isAdmin, wchar_t** words, int available) 
     for (int extra = 2; form == Form::Delete && extra < available && extra < 4; ++extra) {
         const std::wstring word = words[extra];
         command.options.noBackup = command.options.noBackup || word == L"-nobackup";
-        command.options.removeClass = command.options.removeClass || word == L"-all";
+        command.options.all = command.options.all || word == L"-all";
     }
     return Named(std::move(command), words[1]);
 }
@@ -126,6 +127,12 @@ Command ParseCommandLine(int argc, wchar_t** argv, bool isAdmin) {
             name = argv[index + 1];
             registration.executablePath = argv[index + 2];
             index += 3;
+            // -all, matched with its case, may follow the path.
+            registration.registrationOptions.all =
+                index < argc && std::wstring(argv[index]) == L"-all";
+            if (registration.registrationOptions.all) {
+                ++index;
+            }
             continue;
         }
         if (following >= 2) {
@@ -176,7 +183,8 @@ Outcome Run(const Command& command, const wchar_t* program) {
     case Form::List:
         return ListBrowsers(command.root);
     case Form::Register:
-        return RegisterBrowser(*command.root, *command.name, command.executablePath);
+        return RegisterBrowser(*command.root, *command.name, command.executablePath,
+                               command.registrationOptions);
     case Form::Delete:
         return DeleteBrowser(*command.root, *command.name, command.options);
     case Form::Settings:

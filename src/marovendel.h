@@ -25,10 +25,16 @@ extern "C" int wmain(int argc, wchar_t** argv);
 bool IsRunningAsAdmin();
 
 // register_browser.cpp
+struct RegistrationOptions {
+    // Also every other type a browser opens, and Explorer's Open with list
+    // for each file type (the parts of the layout marked Extent::All).
+    bool all = false;
+};
 // Writes the whole registration, then reads its http association back;
 // Done when every stage succeeded.
 Outcome RegisterBrowser(RootKey root, const registration::ClientName& clientName,
-                        const std::wstring& executablePath);
+                        const std::wstring& executablePath,
+                        const RegistrationOptions& options = RegistrationOptions());
 // The one-line readback of a registration's http association.
 void PrintCapabilities(RootKey root, const registration::ClientName& clientName);
 
@@ -45,7 +51,9 @@ Outcome ListBrowsers(std::optional<RootKey> scope);
 // delete_browser.cpp
 struct DeleteOptions {
     bool noBackup = false;     // remove without writing <BrowserName>.reg first
-    bool removeClass = false;  // back up and remove Software\Classes\<BrowserName>URL too
+    // Also back up and remove the class Software\Classes\<BrowserName>URL and
+    // its values in the OpenWithProgids keys of the file types.
+    bool all = false;
 };
 // Backs up (unless noBackup) and removes a registration; Done when every
 // step succeeded.

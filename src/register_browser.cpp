@@ -8,16 +8,29 @@ using registry::CreateKey;
 using registry::Key;
 using registry::kSuccess;
 using registration::ClientName;
+using registration::Data;
+using registration::Extent;
+using registration::Naming;
 using registration::KeySpec;
 using registration::Stage;
 using registration::ValueSpec;
 
 namespace {
 
+bool Writes(Extent extent, const RegistrationOptions& options) {
+    return extent == Extent::Always || options.all;
+}
+
 // A value that could not be written leaves the registration incomplete, so
 // it is reported like a key that could not be created.
-bool WriteString(const Key& key, const wchar_t* name, const std::wstring& data) {
-    if (registry::SetString(key, name, data) != kSuccess) {
+bool WriteValue(const Key& key, const wchar_t* name, const ValueSpec& value,
+                const ClientName& clientName, const std::wstring& executablePath) {
+    const registry::Status status =
+        value.data == Data::Nothing
+            ? registry::SetValue(key, name, registry::kRegNone, {})
+            : registry::SetString(key, name,
+                                  registration::DataText(value.data, clientName, executablePath));
+    if (status != kSuccess) {
         Print(L"Failed to write value %ls.\n", name == nullptr ? L"(default)" : name);
         return false;
     }
@@ -25,37 +38,42 @@ bool WriteString(const Key& key, const wchar_t* name, const std::wstring& data) 
 }
 
 bool WriteValues(const Key& key, const std::vector<ValueSpec>& values, const ClientName& name,
-                 const std::wstring& executablePath) {
+                 const std::wstring& executablePath, const RegistrationOptions& options) {
+    const std::wstring progId = registration::ProgId(name);
     bool written = true;
     for (const ValueSpec& value : values) {
-        const wchar_t* valueName = value.namedAfterClient ? name.c_str() : value.name;
-        written = WriteString(key, valueName,
-                              registration::DataText(value.data, name, executablePath)) &&
-                  written;
+        if (!Writes(value.extent, options)) {
+            continue;
+        }
+        const wchar_t* valueName = value.naming == Naming::AfterClient   ? name.c_str()
+                                   : value.naming == Naming::AfterProgId ? progId.c_str()
+                                                                         : value.name;
+        written = WriteValue(key, valueName, value, name, executablePath) && written;
     }
     return written;
 }
 
 bool WriteStage(RootKey root, const Stage& stage, const ClientName& name,
-                const std::wstring& executablePath) {
+                const std::wstring& executablePath, const RegistrationOptions& options) {
     Key key;
     const KeySpec& own = stage.keys.front();
     // Every stage's key is created when missing, RegisteredApplications too: a
     // profile can lack it, and without it Default apps never lists the client.
-    if (CreateKey(root, registration::StagePath(stage.key, name), key) != kSuccess) {
-        Print(L"%ls", own.failure);
+    const std::wstring path = registration::StagePath(stage, name);
+    if (CreateKey(root, path, key) != kSuccess) {
+        Print(own.failure, path.c_str());
         return false;
     }
-    bool complete = WriteValues(key, own.values, name, executablePath);
+    bool complete = WriteValues(key, own.values, name, executablePath, options);
     for (std::size_t i = 1; i < stage.keys.size(); ++i) {
         const KeySpec& sub = stage.keys[i];
         Key subkey;
         if (CreateKey(key, sub.subPath, subkey) != kSuccess) {
-            Print(L"%ls", sub.failure);
+            Print(sub.failure, (path + L"\\" + sub.subPath).c_str());
             complete = false;
             continue;
         }
-        complete = WriteValues(subkey, sub.values, name, executablePath) && complete;
+        complete = WriteValues(subkey, sub.values, name, executablePath, options) && complete;
     }
     return complete;
 }
@@ -120,11 +138,14 @@ void PrintCapabilities(RootKey root, const ClientName& clientName) {
     }
 }
 
-Outcome RegisterBrowser(RootKey root, const ClientName& clientName, const std::wstring& given) {
+Outcome RegisterBrowser(RootKey root, const ClientName& clientName, const std::wstring& given,
+                        const RegistrationOptions& options) {
     const std::wstring executablePath = StoredExecutablePath(given);
     bool complete = true;
     for (const Stage& stage : registration::Layout()) {
-        complete = WriteStage(root, stage, clientName, executablePath) && complete;
+        if (Writes(stage.extent, options)) {
+            complete = WriteStage(root, stage, clientName, executablePath, options) && complete;
+        }
     }
     platform::NotifyAssociationsChanged();
     Print(complete ? L"Portable browser registered successfully.\n"

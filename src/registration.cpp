@@ -11,6 +11,19 @@ constexpr const wchar_t* kCapabilities = L"Capabilities";
 constexpr const wchar_t* kOpenCommand = L"shell\\open\\command";
 constexpr const wchar_t* kFileAssociations = L"FileAssociations";
 constexpr const wchar_t* kUrlAssociations = L"URLAssociations";
+constexpr const wchar_t* kOpenWithProgids = L"OpenWithProgids";
+
+// The file types a browser opens, with the registrations that offer it for
+// each: the two of every registration, then what -all adds.
+struct FileType {
+    const wchar_t* extension;
+    Extent extent;
+};
+constexpr FileType kFileTypes[] = {
+    {L".htm", Extent::Always},  {L".html", Extent::Always}, {L".shtml", Extent::All},
+    {L".xht", Extent::All},     {L".xhtml", Extent::All},   {L".svg", Extent::All},
+    {L".webp", Extent::All},    {L".avif", Extent::All},    {L".pdf", Extent::All},
+};
 
 std::wstring Beneath(const std::wstring& keyPath, const wchar_t* subPath) {
     return keyPath + L"\\" + subPath;
@@ -116,6 +129,33 @@ std::wstring FileAssociationsPath(const std::wstring& capabilitiesPath) {
     return Beneath(capabilitiesPath, kFileAssociations);
 }
 
+std::optional<std::wstring> OpenWithProgidsPath(const std::wstring& fileType) {
+    if (fileType.size() < 2 || fileType[0] != L'.' || fileType.find(L'\\') != std::wstring::npos) {
+        return std::nullopt;
+    }
+    for (wchar_t ch : fileType) {
+        if (IsControl(ch)) {
+            return std::nullopt;
+        }
+    }
+    std::wstring path = Beneath(ClassKeyPath(fileType), kOpenWithProgids);
+    if (registry::Utf16Length(path) > kMaxKeyPathChars) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+const std::vector<std::wstring>& FileTypes() {
+    static const std::vector<std::wstring> kTypes = [] {
+        std::vector<std::wstring> types;
+        for (const FileType& type : kFileTypes) {
+            types.push_back(type.extension);
+        }
+        return types;
+    }();
+    return kTypes;
+}
+
 std::optional<std::wstring> ListedClientPath(const std::wstring& listedName, ClientPart part) {
     const std::wstring client = Beneath(kClientsPath, listedName.c_str());
     std::wstring path = part == ClientPart::OpenCommand
@@ -128,42 +168,64 @@ std::optional<std::wstring> ListedClientPath(const std::wstring& listedName, Cli
 }
 
 const std::vector<Stage>& Layout() {
-    static const std::vector<Stage> kLayout = {
-        {StageKey::Client,
-         {{nullptr, L"Failed to create registry key for the browser.\n", {{nullptr, Data::Name}}},
-          {kOpenCommand, L"Failed to create command subkey.\n",
-           {{nullptr, Data::ExecutablePath}}}}},
-        {StageKey::RegisteredApplications,
-         {{nullptr, L"Failed to open RegisteredApplications key.\n",
-           {{nullptr, Data::CapabilitiesPath, true}}}}},
-        {StageKey::Capabilities,
-         {{nullptr, L"Failed to create Capabilities key.\n",
-           {{L"ApplicationName", Data::Name},
-            {L"ApplicationIcon", Data::ExecutablePath},
-            {L"ApplicationDescription", Data::Name}}},
-          {kFileAssociations, L"Failed to create FileAssociations subkey.\n",
-           {{L".htm", Data::ProgId}, {L".html", Data::ProgId}}},
-          {kUrlAssociations, L"Failed to create URLAssociations subkey.\n",
-           {{L"http", Data::ProgId}, {L"https", Data::ProgId}}}}},
-        {StageKey::Class,
-         {{nullptr, L"Failed to create ProgID key.\n",
-           {{nullptr, Data::Name}, {L"FriendlyTypeName", Data::Name}}},
-          {L"DefaultIcon", L"Failed to create DefaultIcon subkey.\n",
-           {{nullptr, Data::ExecutablePath}}},
-          {kOpenCommand, L"Failed to create shell\\open\\command subkey.\n",
-           {{nullptr, Data::ClassOpenCommand}}}}},
-    };
+    static const std::vector<Stage> kLayout = [] {
+        std::vector<ValueSpec> fileAssociations;
+        for (const FileType& type : kFileTypes) {
+            fileAssociations.push_back({type.extension, Data::ProgId, Naming::AsGiven, type.extent});
+        }
+        std::vector<Stage> layout = {
+            {StageKey::Client,
+             {{nullptr, L"Failed to create registry key for the browser.\n", {{nullptr, Data::Name}}},
+              {kOpenCommand, L"Failed to create command subkey.\n",
+               {{nullptr, Data::ExecutablePath}}}}},
+            {StageKey::RegisteredApplications,
+             {{nullptr, L"Failed to open RegisteredApplications key.\n",
+               {{nullptr, Data::CapabilitiesPath, Naming::AfterClient}}}}},
+            {StageKey::Capabilities,
+             {{nullptr, L"Failed to create Capabilities key.\n",
+               {{L"ApplicationName", Data::Name},
+                {L"ApplicationIcon", Data::ExecutablePath},
+                {L"ApplicationDescription", Data::Name}}},
+              {kFileAssociations, L"Failed to create FileAssociations subkey.\n",
+               fileAssociations},
+              {kUrlAssociations, L"Failed to create URLAssociations subkey.\n",
+               {{L"http", Data::ProgId},
+                {L"https", Data::ProgId},
+                {L"mailto", Data::ProgId, Naming::AsGiven, Extent::All}}}}},
+            {StageKey::Class,
+             {{nullptr, L"Failed to create ProgID key.\n",
+               {{nullptr, Data::Name},
+                {L"FriendlyTypeName", Data::Name},
+                {L"URL Protocol", Data::EmptyString, Naming::AsGiven, Extent::All}}},
+              {L"DefaultIcon", L"Failed to create DefaultIcon subkey.\n",
+               {{nullptr, Data::ExecutablePath}}},
+              {kOpenCommand, L"Failed to create shell\\open\\command subkey.\n",
+               {{nullptr, Data::ClassOpenCommand}}}}},
+        };
+        // Explorer's Open with list: each type's OpenWithProgids key, made
+        // when missing, gets a value named after the class and nothing else.
+        for (const FileType& type : kFileTypes) {
+            layout.push_back({StageKey::OpenWithProgids,
+                              {{nullptr, L"Failed to create key %ls.\n",
+                                {{nullptr, Data::Nothing, Naming::AfterProgId}}}},
+                              Extent::All,
+                              type.extension});
+        }
+        return layout;
+    }();
     return kLayout;
 }
 
-std::wstring StagePath(StageKey key, const ClientName& name) {
-    switch (key) {
+std::wstring StagePath(const Stage& stage, const ClientName& name) {
+    switch (stage.key) {
     case StageKey::Client:
         return ClientKeyPath(name);
     case StageKey::RegisteredApplications:
         return kRegisteredApplicationsPath;
     case StageKey::Capabilities:
         return CapabilitiesPath(name);
+    case StageKey::OpenWithProgids:
+        return *OpenWithProgidsPath(stage.fileType);
     case StageKey::Class:
         break;
     }
@@ -180,6 +242,9 @@ std::wstring DataText(Data data, const ClientName& name, const std::wstring& exe
         return ClassOpenCommand(executablePath);
     case Data::ProgId:
         return ProgId(name);
+    case Data::EmptyString:
+    case Data::Nothing:
+        return std::wstring();
     case Data::CapabilitiesPath:
         break;
     }

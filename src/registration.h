@@ -16,6 +16,15 @@
 //   SOFTWARE\Classes\<Name>URL        (default), FriendlyTypeName = Name
 //     DefaultIcon                     (default) = Exe
 //     shell\open\command              (default) = "Exe" "%1"
+//
+// A registration made with -all also writes every type a browser opens, and
+// puts the browser on Explorer's Open with list for each file type:
+//
+//       FileAssociations   .shtml, .xht, .xhtml, .svg, .webp, .avif, .pdf
+//       URLAssociations    mailto
+//   SOFTWARE\Classes\<Name>URL        URL Protocol = ""
+//   SOFTWARE\Classes\<ext>\OpenWithProgids   <Name>URL (REG_NONE, no data),
+//                                     for each of the nine file types
 #pragma once
 
 #include <cstddef>
@@ -72,10 +81,26 @@ std::wstring OpenCommandPath(const std::wstring& keyPath);
 std::wstring UrlAssociationsPath(const std::wstring& capabilitiesPath);
 std::wstring FileAssociationsPath(const std::wstring& capabilitiesPath);
 
+// Where Explorer's Open with list for a file type (".pdf") finds the
+// classes that offer to open it. Nothing for a type no key can be named
+// after: one without its leading dot, or with a \, a control character, or
+// too long to fit.
+std::optional<std::wstring> OpenWithProgidsPath(const std::wstring& fileType);
+
+// The file types a registration made with -all offers the browser for, the
+// two of every registration first.
+const std::vector<std::wstring>& FileTypes();
+
 // A client found by enumeration: its name passed no rule, so a path made
 // from it may not fit, and is then nothing.
 enum class ClientPart { OpenCommand, UrlAssociations };
 std::optional<std::wstring> ListedClientPath(const std::wstring& listedName, ClientPart part);
+
+// Which registrations write a part of the layout.
+enum class Extent {
+    Always,  // every one
+    All,     // only one made with -all
+};
 
 // What a value of the layout holds.
 enum class Data {
@@ -84,23 +109,34 @@ enum class Data {
     ClassOpenCommand,  // the program with the link passed: "Exe" "%1"
     ProgId,            // <Name>URL
     CapabilitiesPath,  // where RegisteredApplications finds the capabilities
+    EmptyString,       // a REG_SZ of no characters
+    Nothing,           // REG_NONE without data: only the value's name counts
+};
+
+// What a value of the layout is called.
+enum class Naming {
+    AsGiven,      // ValueSpec::name
+    AfterClient,  // the client's name
+    AfterProgId,  // <Name>URL
 };
 
 struct ValueSpec {
     const wchar_t* name;  // null for the default value
     Data data;
-    bool namedAfterClient = false;  // the value's name is the client's
+    Naming naming = Naming::AsGiven;
+    Extent extent = Extent::Always;
 };
 
 // A key and its values. subPath is beneath the stage's key, or null for the
-// stage's key itself; failure is printed when it cannot be created.
+// stage's key itself; failure is printed when it cannot be created, with the
+// key's path for a %ls in it.
 struct KeySpec {
     const wchar_t* subPath;
     const wchar_t* failure;
     std::vector<ValueSpec> values;
 };
 
-enum class StageKey { Client, RegisteredApplications, Capabilities, Class };
+enum class StageKey { Client, RegisteredApplications, Capabilities, Class, OpenWithProgids };
 
 // One stage of a registration: a key made (or, for RegisteredApplications,
 // opened) under the root, then its values, then its subkeys in order. A
@@ -108,15 +144,17 @@ enum class StageKey { Client, RegisteredApplications, Capabilities, Class };
 struct Stage {
     StageKey key;
     std::vector<KeySpec> keys;  // the stage's key first
+    Extent extent = Extent::Always;
+    std::wstring fileType = {};  // OpenWithProgids: the type whose list it is
 };
 
 // The stages in the order they are written.
 const std::vector<Stage>& Layout();
 
 // The root-relative path of a stage's key.
-std::wstring StagePath(StageKey key, const ClientName& name);
+std::wstring StagePath(const Stage& stage, const ClientName& name);
 
-// The text a value holds.
+// The text a value holds; empty for Data::Nothing, which holds no text.
 std::wstring DataText(Data data, const ClientName& name, const std::wstring& executablePath);
 
 }  // namespace registration

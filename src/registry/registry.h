@@ -1,7 +1,8 @@
 // The registry access layer: the one place in Marovendel that touches the
 // registry. Two implementations exist behind these declarations: the Windows
-// one (win32_registry.cpp, advapi32) and an in-memory store used by the tests
-// (memory_registry.cpp). Which one a program gets is decided when it is linked.
+// one (win32_registry.cpp, advapi32), which ships, and an in-memory store that
+// only the tests and fuzzers link (tests/support/memory_registry.cpp). Which
+// one a program gets is decided when it is linked.
 //
 // Sizes follow the registry's own units on every platform: names are counted
 // in UTF-16 characters and data in bytes of UTF-16, so the same limits hold
@@ -107,6 +108,10 @@ Status CreateKey(const Key& parent, const std::wstring& path, Key& out);
 // RegSetValueExW as REG_SZ, terminator included. A null name is the default
 // value.
 Status SetString(const Key& key, const wchar_t* name, const std::wstring& data);
+
+// RegSetValueExW with the type and bytes as given, none at all included.
+Status SetValue(const Key& key, const wchar_t* name, std::uint32_t type,
+                const std::vector<std::uint8_t>& bytes);
 
 // RegQueryValueExW: the data as stored, type included; fails with kMoreData
 // when it is larger than maxBytes.

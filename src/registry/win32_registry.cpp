@@ -80,6 +80,14 @@ Status SetString(const Key& key, const wchar_t* name, const std::wstring& data) 
                           reinterpret_cast<const BYTE*>(data.c_str()), bytes);
 }
 
+Status SetValue(const Key& key, const wchar_t* name, std::uint32_t type,
+                const std::vector<std::uint8_t>& bytes) {
+    // An empty vector may hold no buffer at all; give the call a real one.
+    static const BYTE kNoData = 0;
+    return RegSetValueExW(Handle(key), name, 0, type, bytes.empty() ? &kNoData : bytes.data(),
+                          static_cast<DWORD>(bytes.size()));
+}
+
 Status QueryValue(const Key& key, const wchar_t* name, std::size_t maxBytes, ValueData& out) {
     std::vector<std::uint8_t> buffer = DataBuffer(maxBytes);
     DWORD type = REG_NONE;

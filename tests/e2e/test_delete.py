@@ -13,6 +13,7 @@ from wine_harness import WinePrefix, decode_reg_file  # noqa: E402
 CLIENTS = "Software\\Clients\\StartMenuInternet"
 APPLICATIONS = "Software\\RegisteredApplications"
 HEADER = "Windows Registry Editor Version 5.00\n\n"
+ALL_TYPES = (".htm", ".html", ".shtml", ".xht", ".xhtml", ".svg", ".webp", ".avif", ".pdf")
 
 
 def hex_bytes(data):
@@ -173,6 +174,45 @@ class DeleteTest(unittest.TestCase):
 
         self.assertEqual(p.reg("import", "C:\\Tools\\Whole.reg").status, 0)
         self.assertEqual((self.state("Whole"), self.class_state("Whole")), before)
+
+    def open_with(self):
+        """reg export of the Open with list of each of the nine types."""
+        return {t: self.prefix.reg_export("HKCU\\Software\\Classes\\%s\\OpenWithProgids" % t)
+                for t in ALL_TYPES}
+
+    def test_all_takes_the_class_off_open_with_and_the_backup_puts_it_back(self):
+        p = self.prefix
+        self.assertEqual(p.marovendel("HKCU", "Full", "C:\\Apps\\f.exe", "-all").status, 0)
+        self.assertEqual(p.reg_import_text(
+            "Windows Registry Editor Version 5.00\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Classes\\.pdf\\OpenWithProgids]\r\n"
+            '"Reader.pdf"=hex(0):\r\n').status, 0)
+        before = self.open_with()
+        for file_type, text in before.items():
+            self.assertIn('"FullURL"=hex(0):', text or "", file_type)
+
+        result = p.marovendel("delete", "HKCU", "Full", "-all")
+        self.assertEqual(result.stdout,
+                         "Successfully exported registry keys to C:\\Tools\\Full.reg\n"
+                         "Successfully deleted browser registry key: "
+                         "SOFTWARE\\Clients\\StartMenuInternet\\Full\n"
+                         "Successfully deleted browser from RegisteredApplications: Full\n"
+                         "Successfully deleted browser class key: SOFTWARE\\Classes\\FullURL\n"
+                         + "".join("Successfully deleted FullURL from "
+                                   "SOFTWARE\\Classes\\%s\\OpenWithProgids.\n" % t for t in ALL_TYPES))
+        self.assertEqual(result.status, 0)
+        after = self.open_with()
+        for file_type, text in after.items():
+            self.assertIsNotNone(text, "the key stays: %s" % file_type)
+            self.assertNotIn("FullURL", text)
+        self.assertIn('"Reader.pdf"=hex(0):', after[".pdf"])
+        # The values follow the class in the backup.
+        backup = decode_reg_file(self.read_backup("Full"))
+        self.assertLess(backup.index("[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\FullURL]"),
+                        backup.index("[HKEY_CURRENT_USER\\SOFTWARE\\Classes\\.htm\\OpenWithProgids]"))
+
+        self.assertEqual(p.reg("import", "C:\\Tools\\Full.reg").status, 0)
+        self.assertEqual(self.open_with(), before)
 
     def test_hex_data_wraps_as_reg_export_wraps_it(self):
         p = self.prefix

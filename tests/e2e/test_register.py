@@ -35,6 +35,20 @@ def layout(root, name, exe, class_command):
     }
 
 
+ALL_TYPES = (".htm", ".html", ".shtml", ".xht", ".xhtml", ".svg", ".webp", ".avif", ".pdf")
+
+
+def layout_all(root, name, exe, class_command):
+    """The keys of a registration made with -all, as reg export writes them."""
+    keys = layout(root, name, exe, class_command)
+    client = "%s\\%s\\%s" % (root, CLIENTS, name)
+    progid = '"%sURL"' % name
+    keys[client + "\\Capabilities\\FileAssociations"] = {'"%s"' % t: progid for t in ALL_TYPES}
+    keys[client + "\\Capabilities\\URLAssociations"]['"mailto"'] = progid
+    keys["%s\\Software\\Classes\\%sURL" % (root, name)]['"URL Protocol"'] = '""'
+    return keys
+
+
 def parse_export(text):
     """Sections of a reg export as {key: {name: data}}, continuation lines joined."""
     sections = {}
@@ -97,6 +111,39 @@ class RegistrationTest(unittest.TestCase):
             full = "HKEY_CURRENT_USER" if root == "HKCU" else "HKEY_LOCAL_MACHINE"
             self.assert_layout(full, "Foo", "C:\\Apps\\Foo\\foo.exe",
                                '"C:\\Apps\\Foo\\foo.exe" "%1"')
+
+    def open_with(self, file_type):
+        """The values of HKCU's Open with list for file_type, or None."""
+        key = "HKEY_CURRENT_USER\\Software\\Classes\\%s\\OpenWithProgids" % file_type
+        text = self.prefix.reg_export(key)
+        return None if text is None else parse_export(text).get(key, {})
+
+    def test_all_writes_every_type_and_open_with_and_plain_writes_none(self):
+        p = self.prefix
+        self.assertEqual(p.reg_import_text(
+            "Windows Registry Editor Version 5.00\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Classes\\.pdf]\r\n@=\"Reader.pdf\"\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Classes\\.pdf\\OpenWithProgids]\r\n"
+            '"Reader.pdf"=hex(0):\r\n').status, 0)
+        result = p.marovendel("HKCU", "Plain", "C:\\Apps\\plain.exe")
+        self.assertEqual(result.status, 0, result)
+        self.assertEqual([t for t in ALL_TYPES if '"PlainURL"' in (self.open_with(t) or {})], [])
+
+        result = p.marovendel("HKCU", "Foo", "C:\\Apps\\Foo\\foo.exe", "-all")
+        self.assertEqual(result.stdout,
+                         "Portable browser registered successfully.\nhttp/https: FooURL\n")
+        self.assertEqual(result.status, 0)
+        tree = self.export("HKCU\\%s\\Foo" % CLIENTS)
+        tree.update(self.export("HKCU\\Software\\Classes\\FooURL"))
+        expected = layout_all("HKEY_CURRENT_USER", "Foo", "C:\\Apps\\Foo\\foo.exe",
+                              '"C:\\Apps\\Foo\\foo.exe" "%1"')
+        self.assertEqual({key: tree.get(key) for key in expected}, expected)
+        for file_type in ALL_TYPES:
+            values = self.open_with(file_type)
+            self.assertEqual(values.get('"FooURL"'), "hex(0):", file_type)
+        self.assertEqual(self.open_with(".pdf"), {'"Reader.pdf"': "hex(0):", '"FooURL"': "hex(0):"})
+        pdf = self.export("HKCU\\Software\\Classes\\.pdf")
+        self.assertEqual(pdf["HKEY_CURRENT_USER\\Software\\Classes\\.pdf"], {"@": '"Reader.pdf"'})
 
     def test_awkward_names_and_reregistration(self):
         name = 'My "Br\u00f6wser" \u65e5\u672c'

@@ -62,10 +62,24 @@ SETTINGS_PROTOCOL = "\r\n".join([
 ]) + "\r\n"
 
 
+USER_CHOICE = "HKCU\\Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\%s\\UserChoice"
+
+# check's closing lines where no default is set for http, https or .html.
+NO_DEFAULTS = "".join("What Windows opens %s with is unknown: no default is set (0x80070483).\n" % a
+                      for a in ("http", "https", ".html"))
+
+
+def forget_defaults(prefix):
+    """Removes the defaults a new Wine prefix sets for http and https."""
+    for scheme in ("http", "https"):
+        prefix.reg("delete", USER_CHOICE % scheme, "/f")
+
+
 class CheckTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.prefix = WinePrefix("check")
+        forget_defaults(cls.prefix)
 
     @classmethod
     def tearDownClass(cls):
@@ -82,7 +96,7 @@ class CheckTest(unittest.TestCase):
         self.put_program("C:\\Portable Apps\\browser.exe")
         self.assertEqual(p.marovendel("HKCU", "Carry", "C:\\Portable Apps\\browser.exe").status, 0)
         result = p.marovendel("check", "HKCU", "Carry")
-        self.assertEqual(result.stdout, "Carry is registered correctly under HKCU.\n")
+        self.assertEqual(result.stdout, "Carry is registered correctly under HKCU.\n" + NO_DEFAULTS)
         self.assertEqual(result.status, 0)
 
         # C:\Tools exists, but as a directory it is no program.
@@ -93,7 +107,8 @@ class CheckTest(unittest.TestCase):
                          " (default): the command names no existing program file\n"
                          "  HKCU\\SOFTWARE\\Classes\\GoneURL\\shell\\open\\command (default):"
                          " the program C:\\Tools x\\gone.exe does not exist\n"
-                         "Gone has 2 problem(s) under HKCU; register it again to repair.\n")
+                         "Gone has 2 problem(s) under HKCU; register it again to repair.\n"
+                         + NO_DEFAULTS)
         self.assertEqual(result.status, 2)
 
     def test_installed_browser_checks_clean_once_its_program_exists(self):
@@ -109,16 +124,52 @@ class CheckTest(unittest.TestCase):
                          + missing +
                          "  HKLM\\SOFTWARE\\Classes\\FirefoxHTML-308046B0AF4A39CB\\shell\\open\\command"
                          + missing +
-                         "%s has 3 problem(s) under HKLM; register it again to repair.\n" % FIREFOX)
+                         "%s has 3 problem(s) under HKLM; register it again to repair.\n" % FIREFOX
+                         + NO_DEFAULTS)
         self.assertEqual(result.status, 2)
 
         self.put_program(FIREFOX_EXE)
         result = p.marovendel("check", "HKLM", FIREFOX)
-        self.assertEqual(result.stdout, "%s is registered correctly under HKLM.\n" % FIREFOX)
+        self.assertEqual(result.stdout,
+                         "%s is registered correctly under HKLM.\n" % FIREFOX + NO_DEFAULTS)
         self.assertEqual(result.status, 0)
         result = p.marovendel("check", "HKCU", FIREFOX)
         self.assertEqual(result.stdout, "%s is not registered under HKCU.\n" % FIREFOX)
         self.assertEqual(result.status, 1)
+
+
+class CurrentDefaultTest(unittest.TestCase):
+    def setUp(self):
+        self.prefix = WinePrefix("default")
+
+    def tearDown(self):
+        self.prefix.close()
+
+    def test_check_tells_what_opens_the_web_before_and_after_a_user_choice(self):
+        p = self.prefix
+        forget_defaults(p)
+        open(p.unix_path("C:\\Tools\\web.exe"), "wb").close()
+        self.assertEqual(p.marovendel("HKCU", "My Web", "C:\\Tools\\web.exe", "-all").status, 0)
+        sound = "My Web is registered correctly under HKCU.\n"
+        result = p.marovendel("check", "HKCU", "My Web")
+        self.assertEqual((result.status, result.stdout), (0, sound + NO_DEFAULTS))
+
+        # As Settings records a choice; another browser's first.
+        for progid, lines in (
+            ("OtherHTML", "Windows opens http with OtherHTML, not with My Web.\n"
+                          "Windows opens https with OtherHTML, not with My Web.\n"
+                          "What Windows opens .html with is unknown: no default is set (0x80070483).\n"
+                          'My Web is not the default for http; Marovendel.exe settings HKCU "My Web"'
+                          " opens its Default apps page.\n"),
+            ("My WebURL", "Windows opens http with My Web (My WebURL).\n"
+                          "Windows opens https with My Web (My WebURL).\n"
+                          "What Windows opens .html with is unknown: no default is set (0x80070483).\n"),
+        ):
+            for scheme in ("http", "https"):
+                self.assertEqual(p.reg("add", USER_CHOICE % scheme, "/v", "ProgId", "/d", progid,
+                                       "/f").status, 0)
+            result = p.marovendel("check", "HKCU", "My Web")
+            self.assertEqual((result.status, result.stdout), (0, sound + lines))
 
 
 class SettingsTest(unittest.TestCase):

@@ -27,6 +27,20 @@ bool BelongsTo(const std::wstring& key, const std::wstring& name) {
     return false;
 }
 
+// Whether key is a file type's key or its Open with list, which a
+// registration with -all makes when missing.
+bool IsFileTypeKey(const std::wstring& key) {
+    for (const wchar_t* root : {L"HKEY_CURRENT_USER\\", L"HKEY_LOCAL_MACHINE\\"}) {
+        const std::wstring classes = std::wstring(root) + L"Software\\Classes\\.";
+        if (StartsWithIgnoringCase(key, classes)) {
+            const std::size_t slash = key.find(L'\\', classes.size());
+            return slash == std::wstring::npos ||
+                   EqualsIgnoringCase(key.substr(slash), L"\\OpenWithProgids");
+        }
+    }
+    return false;
+}
+
 // The store's dump without what the registrations of names may change.
 std::wstring DumpOutside(const std::vector<std::wstring>& names) {
     std::wistringstream lines(registry::memory::Dump());
@@ -40,6 +54,15 @@ std::wstring DumpOutside(const std::vector<std::wstring>& names) {
             skipping = false;
             for (const std::wstring& name : names) {
                 skipping = skipping || BelongsTo(section, name);
+            }
+            if (IsFileTypeKey(section)) {
+                line.clear();  // its values still count
+            }
+        } else if (!skipping && IsFileTypeKey(section)) {
+            for (const std::wstring& name : names) {
+                if (StartsWithIgnoringCase(line, L"  \"" + name + L"URL\" ")) {
+                    line.clear();
+                }
             }
         } else if (!skipping && section.size() >= 22 &&
                    EqualsIgnoringCase(section.substr(section.size() - 22), L"RegisteredApplications")) {

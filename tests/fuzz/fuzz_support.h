@@ -8,7 +8,7 @@
 #include <string>
 
 #include "marovendel.h"
-#include "registry/memory_registry.h"
+#include "support/memory_registry.h"
 #include "support/test_platform.h"
 
 namespace fuzz {
@@ -41,6 +41,7 @@ inline std::wstring Piece(std::uint8_t byte) {
         L"-NOBACKUP", L"Foo", L"foo", L"Other", L"%1", L"\"", L"\\", L"/",
         L"\u00e9", L"\u65e5", L"\u0130", L"\r\n", L"]", L"[", L"=", L"@",
         L"IEXPLORE.EXE", L"URL", L" ", L"*", L"?", L"..", L"C:\\x.exe", L"\t",
+        L"-all",
     };
     constexpr std::size_t kCount = sizeof(kPieces) / sizeof(kPieces[0]);
     if (byte >= 0x20 && byte < 0x7F) {
@@ -59,7 +60,8 @@ inline std::wstring Piece(std::uint8_t byte) {
     return std::wstring(1, static_cast<wchar_t>(0x100 + byte));
 }
 
-// A fresh machine with Foo and Other registered under both roots.
+// A fresh machine with Foo and Other registered under both roots, Other
+// with -all.
 inline void SeedRegistrations() {
     registry::memory::Reset();
     test_platform::Reset();
@@ -69,9 +71,11 @@ inline void SeedRegistrations() {
         const wchar_t* word = root == RootKey::CurrentUser ? L"HKCU" : L"HKLM";
         for (const wchar_t* name : {L"Foo", L"Other"}) {
             std::wstring argv0 = L"Marovendel.exe", rootWord = word, client = name,
-                         exe = L"C:\\Apps\\b.exe";
-            wchar_t* argv[] = {&argv0[0], &rootWord[0], &client[0], &exe[0], nullptr};
-            wmain(4, argv);
+                         exe = L"C:\\Apps\\b.exe", all = L"-all";
+            wchar_t* argv[] = {&argv0[0], &rootWord[0], &client[0], &exe[0], &all[0], nullptr};
+            const int argc = client == L"Other" ? 5 : 4;
+            argv[argc] = nullptr;
+            wmain(argc, argv);
         }
     }
     registry::memory::ClearFaultsAndCounters();

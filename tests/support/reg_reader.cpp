@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "registry/memory_registry.h"
+#include "support/memory_registry.h"
 
 namespace reg_reader {
 

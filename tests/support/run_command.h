@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "marovendel.h"
-#include "registry/memory_registry.h"
+#include "support/memory_registry.h"
 #include "support/test_platform.h"
 
 struct CommandResult {

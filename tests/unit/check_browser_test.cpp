@@ -13,6 +13,11 @@ using registry::memory::PutValue;
 const std::wstring kClients = L"SOFTWARE\\Clients\\StartMenuInternet\\";
 const std::wstring kFooExe = L"C:\\Apps\\Foo\\foo.exe";
 const std::wstring kFooCommand = L"Software\\Classes\\FooURL\\shell\\open\\command";
+// What check adds after its verdict where the test platform knows no default.
+const std::wstring kNoDefaults =
+    L"What Windows opens http with is unknown: no default is set (0x80070483).\n"
+    L"What Windows opens https with is unknown: no default is set (0x80070483).\n"
+    L"What Windows opens .html with is unknown: no default is set (0x80070483).\n";
 
 void PutProgram(const std::wstring& path) {
     test_platform::PutFile(path, {});
@@ -70,7 +75,7 @@ TEST_F(CheckBrowserTest, SoundRegistrationsCheckClean) {
         test_platform::SetAdministrator(false);
         const std::wstring before = registry::memory::Dump();
         CommandResult result = RunCommand({L"check", L"HKCU", L"Foo"});
-        EXPECT_EQ(result.output, L"Foo is registered correctly under HKCU.\n");
+        EXPECT_EQ(result.output, L"Foo is registered correctly under HKCU.\n" + kNoDefaults);
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(registry::memory::Dump(), before) << "the check changed the registry";
     }
@@ -85,7 +90,7 @@ TEST_F(CheckBrowserTest, MissingProgramOrLinkIsNamedByKeyAndValue) {
               L"the program C:\\Apps\\Foo\\foo.exe does not exist\n"
               L"  HKLM\\SOFTWARE\\Classes\\FooURL\\shell\\open\\command (default): "
               L"the program C:\\Apps\\Foo\\foo.exe does not exist\n"
-              L"Foo has 2 problem(s) under HKLM; register it again to repair.\n");
+              L"Foo has 2 problem(s) under HKLM; register it again to repair.\n" + kNoDefaults);
     EXPECT_EQ(result.status, 2);
 
     PutProgram(kFooExe);
@@ -94,7 +99,7 @@ TEST_F(CheckBrowserTest, MissingProgramOrLinkIsNamedByKeyAndValue) {
     EXPECT_EQ(result.output,
               L"  HKLM\\SOFTWARE\\Classes\\FooURL\\shell\\open\\command (default): "
               L"the command does not pass the link (%1 or %L)\n"
-              L"Foo has 1 problem(s) under HKLM; register it again to repair.\n");
+              L"Foo has 1 problem(s) under HKLM; register it again to repair.\n" + kNoDefaults);
     EXPECT_EQ(result.status, 2);
 }
 
@@ -123,7 +128,7 @@ TEST_F(CheckBrowserTest, ForeignRegistrationFaultsAreEachReportedOnce) {
               caps + L"\\URLAssociations (https): the value is missing\n"
               L"  HKCU\\SOFTWARE\\Classes\\OddHTML\\shell\\open\\command: the key is missing\n"
               L"  HKCU\\SOFTWARE\\Classes\\OddXHT: the key is missing here and under HKLM\n"
-              L"Odd has 7 problem(s) under HKCU; register it again to repair.\n");
+              L"Odd has 7 problem(s) under HKCU; register it again to repair.\n" + kNoDefaults);
     EXPECT_EQ(result.status, 2);
 }
 
@@ -155,8 +160,10 @@ TEST_F(CheckBrowserTest, HalfARegistrationListsWhatIsMissing) {
         PutProgram(kFooExe);
         c.seed();
         CommandResult result = RunCommand({L"check", L"HKCU", L"Foo"});
-        EXPECT_EQ(result.output, std::wstring(c.output) +
-                                     L"Foo has 1 problem(s) under HKCU; register it again to repair.\n");
+        // The verdict, then what Windows opens links with now.
+        const std::wstring verdict =
+            std::wstring(c.output) + L"Foo has 1 problem(s) under HKCU; register it again to repair.\n";
+        EXPECT_EQ(result.output.substr(0, verdict.size()), verdict);
         EXPECT_EQ(result.status, 2);
     }
 }
@@ -167,6 +174,67 @@ TEST_F(CheckBrowserTest, NameUnknownToTheRootIsNotRegistered) {
     CommandResult result = RunCommand({L"check", L"HKCU", L"Foo"});
     EXPECT_EQ(result.output, L"Foo is not registered under HKCU.\n");
     EXPECT_EQ(result.status, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CheckBrowserTest, DefaultLinesSayWhoOpensTheWebAndOnlyInformAboutIt) {
+    const std::wstring sound = L"Foo is registered correctly under HKCU.\n";
+    const std::wstring hint =
+        L"Foo is not the default for http; Marovendel.exe settings HKCU Foo opens its Default apps page.\n";
+    const struct {
+        const char* id;
+        std::vector<std::pair<std::wstring, std::wstring>> defaults;
+        const wchar_t* failure;  // every query fails with this reason
+        bool sound;
+        int status;
+        std::wstring tail;  // after the problem lines
+    } cases[] = {
+        {"ours", {{L"http", L"FooURL"}, {L"https", L"fooURL"}, {L".html", L"FooHTML"}}, nullptr, true, 0,
+         sound + L"Windows opens http with Foo (FooURL).\nWindows opens https with Foo (fooURL).\n"
+                 L"Windows opens .html with Foo (FooHTML).\n"},
+        {"another-for-http", {{L"http", L"ChromeHTML"}, {L"https", L"FooURL"}}, nullptr, true, 0,
+         sound + L"Windows opens http with ChromeHTML, not with Foo.\n"
+                 L"Windows opens https with Foo (FooURL).\n"
+                 L"What Windows opens .html with is unknown: no default is set (0x80070483).\n" + hint},
+        {"another-but-unsound", {{L"http", L"ChromeHTML"}, {L"https", L"ChromeHTML"}, {L".html", L"FooURL"}},
+         nullptr, false, 2,
+         L"Foo has 1 problem(s) under HKCU; register it again to repair.\n"
+         L"Windows opens http with ChromeHTML, not with Foo.\n"
+         L"Windows opens https with ChromeHTML, not with Foo.\n"
+         L"Windows opens .html with FooURL, not with Foo.\n"},
+        {"unknown", {{L"http", L"ChromeHTML"}}, L"the shell could not tell (0x80004005)", true, 0,
+         sound + L"What Windows opens http with is unknown: the shell could not tell (0x80004005).\n"
+                 L"What Windows opens https with is unknown: the shell could not tell (0x80004005).\n"
+                 L"What Windows opens .html with is unknown: the shell could not tell (0x80004005).\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        Register(L"HKCU", L"Foo", kFooExe);
+        // An installer's kind of registration: its pages have a class of their own.
+        PutString(RootKey::CurrentUser, kClients + L"Foo\\Capabilities\\FileAssociations", L".html", L"FooHTML");
+        PutString(RootKey::CurrentUser, L"Software\\Classes\\FooHTML\\shell\\open\\command", nullptr,
+                  L"\"" + kFooExe + L"\" \"%1\"");
+        PutString(RootKey::CurrentUser, kClients + L"Foo\\shell\\open\\command", nullptr,
+                  L"\"" + kFooExe + L"\"");
+        PutProgram(kFooExe);
+        if (!c.sound) {
+            PutString(RootKey::CurrentUser, kFooCommand, nullptr, L"\"" + kFooExe + L"\"");  // no link
+        }
+        for (const auto& d : c.defaults) {
+            test_platform::SetCurrentDefault(d.first, d.second);
+        }
+        if (c.failure != nullptr) {
+            test_platform::FailCurrentDefault(c.failure);
+        }
+        CommandResult result = RunCommand({L"check", L"HKCU", L"Foo"});
+        EXPECT_EQ(result.status, c.status);
+        ASSERT_GE(result.output.size(), c.tail.size()) << testing::PrintToString(result.output);
+        EXPECT_EQ(result.output.substr(result.output.size() - c.tail.size()), c.tail);
+    }
 }
 
 }  // namespace

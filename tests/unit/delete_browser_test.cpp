@@ -431,3 +431,56 @@ TEST_F(DeleteBrowserTest, NoBackupAndOverlongPaths) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DeleteBrowserTest, TheAllSwitchTakesTheClassOffEveryOpenWithListAfterBackingItUp) {
+    RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe", L"-all"});
+    // A type added to the associations by hand, a name no key can be made
+    // from, and another program on one of the lists.
+    const std::wstring files = kClient + L"\\Capabilities\\FileAssociations";
+    PutString(RootKey::CurrentUser, files, L".mht", L"FooURL");
+    PutString(RootKey::CurrentUser, files, L"x\\y", L"FooURL");
+    for (const wchar_t* key : {L"Software\\Classes\\.mht\\OpenWithProgids",
+                               L"Software\\Classes\\x\\y\\OpenWithProgids",
+                               L"Software\\Classes\\.pdf\\OpenWithProgids"}) {
+        PutValue(RootKey::CurrentUser, key, L"FooURL", registry::kRegNone, {});
+    }
+    PutValue(RootKey::CurrentUser, L"Software\\Classes\\.pdf\\OpenWithProgids", L"Reader.pdf",
+             registry::kRegNone, {});
+
+    CommandResult result = RunCommand({L"delete", L"HKCU", L"Foo", L"-all"});
+    EXPECT_EQ(result.status, 0);
+    std::wstring lines;
+    std::string entries;
+    for (const char* type : {".htm", ".html", ".shtml", ".xht", ".xhtml", ".svg", ".webp", ".avif",
+                             ".pdf", ".mht"}) {
+        const std::string key = std::string("SOFTWARE\\Classes\\") + type + "\\OpenWithProgids";
+        lines += L"Successfully deleted FooURL from " + std::wstring(key.begin(), key.end()) + L".\n";
+        entries += "[HKEY_CURRENT_USER\\" + key + "]\r\n\"FooURL\"=hex(0):\r\n\r\n";
+    }
+    EXPECT_EQ(result.output,
+              L"Successfully exported registry keys to C:\\Tools\\Foo.reg\n"
+              L"Successfully deleted browser registry key: SOFTWARE\\Clients\\StartMenuInternet\\Foo\n"
+              L"Successfully deleted browser from RegisteredApplications: Foo\n"
+              L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n" + lines);
+    // The values follow the class, which ends with its open command.
+    const std::vector<std::uint8_t> backup = *test_platform::FileContents(kBackup);
+    const std::string text(backup.begin(), backup.end());
+    const std::string classEnd = "\\shell\\open\\command]\r\n@=\"\\\"C:\\\\foo.exe\\\" \\\"%1\\\"\"\r\n\r\n";
+    EXPECT_EQ(text.substr(text.size() - entries.size() - classEnd.size()), classEnd + entries);
+
+    EXPECT_FALSE(registry::memory::StoredValue(RootKey::CurrentUser, L"Software\\Classes\\.mht\\OpenWithProgids", L"FooURL"));
+    EXPECT_TRUE(registry::memory::StoredValue(RootKey::CurrentUser, L"Software\\Classes\\x\\y\\OpenWithProgids", L"FooURL"));
+    EXPECT_TRUE(registry::memory::StoredValue(RootKey::CurrentUser, L"Software\\Classes\\.pdf\\OpenWithProgids", L"Reader.pdf"));
+    EXPECT_TRUE(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\.htm\\OpenWithProgids"));
+
+    // A plain registration has no such values, and leaves nothing to fail.
+    SetUp();
+    RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+    result = RunCommand({L"delete", L"HKCU", L"Foo", L"-all", L"-nobackup"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output.find(L"OpenWithProgids"), std::wstring::npos);
+}
+
+}  // namespace

@@ -67,6 +67,15 @@ const wchar_t* const kMessages[] = {
     L"Successfully deleted browser class key: %ls",
     L"The registration of %ls under HKCU could not be read, so nothing was changed.",
     L"Failed to delete browser class key: %ls",
+    // -all
+    L"Failed to create key %ls.",
+    L"Failed to read the file types in %ls.",
+    L"Successfully deleted FooURL from %ls.",
+    L"Failed to delete FooURL from %ls.",
+    // check's lines on what Windows opens now
+    L"Windows opens %ls.",
+    L"What Windows opens %ls.",
+    L"%ls opens its Default apps page.",
 };
 
 bool IsOwnMessage(const std::wstring& line) {
@@ -117,8 +126,16 @@ void Seed() {
     PutKey(RootKey::CurrentUser, L"Software\\RegisteredApplications");
     PutKey(RootKey::LocalMachine, L"Software\\RegisteredApplications");
     PutKey(RootKey::LocalMachine, L"Software\\Clients\\StartMenuInternet\\IEXPLORE.EXE");
-    RunCommand({L"HKCU", L"Foo", L"C:\\Apps\\Foo\\foo.exe"});
+    RunCommand({L"HKCU", L"Foo", L"C:\\Apps\\Foo\\foo.exe", L"-all"});
     RunCommand({L"HKCU", L"Other", L"C:\\Other\\other.exe"});
+    // A type added to Foo's associations by hand, and another program's
+    // place on the same Open with list.
+    PutString(RootKey::CurrentUser, kClientPath + L"\\Capabilities\\FileAssociations", L".mht",
+              L"FooURL");
+    PutValue(RootKey::CurrentUser, L"Software\\Classes\\.mht\\OpenWithProgids", L"FooURL",
+             registry::kRegNone, {});
+    PutValue(RootKey::CurrentUser, L"Software\\Classes\\.pdf\\OpenWithProgids", L"Reader.pdf",
+             registry::kRegNone, {});
     const std::wstring caps = kClientPath + L"\\Capabilities";
     PutString(RootKey::CurrentUser, caps, L"Quote \"and\" \\slash", L"C:\\x \"y\" \u00e9\u65e5");
     PutString(RootKey::CurrentUser, caps, L"Lines", L"one\r\ntwo");
@@ -147,14 +164,24 @@ struct Registration {
     std::wstring tree;
     std::optional<registry::ValueData> application;
     std::wstring classTree;
+    std::wstring openWith;  // Foo's OpenWithProgids values, each type and bytes
 };
 
 Registration RegistrationInStore() {
+    std::wstring openWith;
+    for (const wchar_t* type : {L".htm", L".html", L".shtml", L".xht", L".xhtml", L".svg", L".webp",
+                                L".avif", L".pdf", L".mht"}) {
+        const std::wstring path = L"SOFTWARE\\Classes\\" + std::wstring(type) + L"\\OpenWithProgids";
+        const auto value = registry::memory::StoredValue(RootKey::CurrentUser, path, L"FooURL");
+        openWith += std::wstring(type) + (value ? L" type " + std::to_wstring(value->type) + L" bytes " +
+                                                      std::to_wstring(value->bytes.size())
+                                                : std::wstring(L" none")) + L"\n";
+    }
     return Registration{
         registry::memory::DumpTree(RootKey::CurrentUser, kClientPath),
         registry::memory::StoredValue(RootKey::CurrentUser, L"SOFTWARE\\RegisteredApplications",
                                       L"Foo"),
-        registry::memory::DumpTree(RootKey::CurrentUser, kClassPath)};
+        registry::memory::DumpTree(RootKey::CurrentUser, kClassPath), openWith};
 }
 
 // What a command's backup must restore: the client tree and its
@@ -187,6 +214,11 @@ enum class BackupCheck { None, Client, ClientAndClass };
         return ::testing::AssertionFailure()
                << "restored class differs:\n" << testing::PrintToString(restored.classTree)
                << "\nexpected\n" << testing::PrintToString(expected.classTree);
+    }
+    if (check == BackupCheck::ClientAndClass && restored.openWith != expected.openWith) {
+        return ::testing::AssertionFailure()
+               << "restored Open with values differ:\n" << testing::PrintToString(restored.openWith)
+               << "\nexpected\n" << testing::PrintToString(expected.openWith);
     }
     return ::testing::AssertionSuccess();
 }
@@ -298,6 +330,8 @@ TEST_F(FaultSweepTest, EveryFailingOperationIsSurvivedAndReported) {
         BackupCheck check;
     } commands[] = {
         {"register", {L"HKCU", L"Foo", L"C:\\New\\foo.exe"}, Rule::Registration, BackupCheck::None},
+        {"register-all", {L"HKCU", L"Foo", L"C:\\New\\foo.exe", L"-all"}, Rule::Registration,
+         BackupCheck::None},
         {"drop", {kFooExe}, Rule::Registration, BackupCheck::None},
         {"list", {L"list"}, Rule::Reading, BackupCheck::None},
         {"delete", {L"delete", L"HKCU", L"Foo"}, Rule::Removal, BackupCheck::Client},
@@ -333,6 +367,11 @@ TEST_F(FaultSweepTest, TheRemovalBaselineRestoresThroughTheReader) {
     EXPECT_EQ(result.status, 0) << testing::PrintToString(result.output);
     EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser, kClassPath));
     EXPECT_NE(before.classTree.find(L"EditFlags"), std::wstring::npos);
+    EXPECT_EQ(before.openWith.find(L"none"), std::wstring::npos) << "seeded with -all";
+    EXPECT_EQ(RegistrationInStore().openWith.find(L"type"), std::wstring::npos);
+    EXPECT_TRUE(registry::memory::StoredValue(RootKey::CurrentUser,
+                                              L"Software\\Classes\\.pdf\\OpenWithProgids",
+                                              L"Reader.pdf"));
     EXPECT_TRUE(Restores(*test_platform::FileContents(kBackup), before, BackupCheck::ClientAndClass));
     Seed();
 }

@@ -2,7 +2,7 @@
 // depend on it, or the command tests prove nothing.
 #include <gtest/gtest.h>
 
-#include "registry/memory_registry.h"
+#include "support/memory_registry.h"
 
 using namespace registry;
 

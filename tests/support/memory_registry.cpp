@@ -1,4 +1,4 @@
-#include "registry/memory_registry.h"
+#include "support/memory_registry.h"
 
 #include <algorithm>
 #include <iterator>
@@ -322,6 +322,19 @@ Status SetString(const Key& key, const wchar_t* name, const std::wstring& data) 
         value.bytes.push_back(0);
         value.bytes.push_back(0);
         StoreValue(*node, NameOrDefault(name), std::move(value));
+        return kSuccess;
+    });
+}
+
+Status SetValue(const Key& key, const wchar_t* name, std::uint32_t type,
+                const std::vector<std::uint8_t>& bytes) {
+    return Run(memory::Op::SetValue, HandlePath(key), [&]() -> Status {
+        Status status = kSuccess;
+        std::shared_ptr<Node> node = Usable(key, Access::Write, status);
+        if (node == nullptr) {
+            return status;
+        }
+        StoreValue(*node, NameOrDefault(name), ValueData{type, bytes});
         return kSuccess;
     });
 }
