@@ -164,6 +164,7 @@ Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* maro
     }
     RegistrationOptions options;
     options.all = true;  // every type a browser opens, and Explorer's Open with lists
+    options.icon = dropped.program;  // an icon path takes no arguments
     const Outcome registered = RegisterBrowser(RootKey::CurrentUser, *name, executablePath, options);
     const Outcome opened = OpenDefaultAppsSettings(RootKey::CurrentUser, *name);
     return registered == Outcome::Done && opened == Outcome::Done ? Outcome::Done

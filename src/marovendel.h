@@ -29,6 +29,9 @@ struct RegistrationOptions {
     // Also every other type a browser opens, and Explorer's Open with list
     // for each file type (the parts of the layout marked Extent::All).
     bool all = false;
+    // What the icons hold, when not the path itself: the program alone, for a
+    // path that carries a shortcut's arguments after it.
+    std::wstring icon;
 };
 // Writes the whole registration, then reads its http association back;
 // Done when every stage succeeded.

@@ -24,12 +24,13 @@ bool Writes(Extent extent, const RegistrationOptions& options) {
 // A value that could not be written leaves the registration incomplete, so
 // it is reported like a key that could not be created.
 bool WriteValue(const Key& key, const wchar_t* name, const ValueSpec& value,
-                const ClientName& clientName, const std::wstring& executablePath) {
+                const ClientName& clientName, const std::wstring& executablePath,
+                const std::wstring& icon) {
     const registry::Status status =
         value.data == Data::Nothing
             ? registry::SetValue(key, name, registry::kRegNone, {})
             : registry::SetString(key, name,
-                                  registration::DataText(value.data, clientName, executablePath));
+                                  registration::DataText(value.data, clientName, executablePath, icon));
     if (status != kSuccess) {
         Print(L"Failed to write value %ls.\n", name == nullptr ? L"(default)" : name);
         return false;
@@ -48,7 +49,7 @@ bool WriteValues(const Key& key, const std::vector<ValueSpec>& values, const Cli
         const wchar_t* valueName = value.naming == Naming::AfterClient   ? name.c_str()
                                    : value.naming == Naming::AfterProgId ? progId.c_str()
                                                                          : value.name;
-        written = WriteValue(key, valueName, value, name, executablePath) && written;
+        written = WriteValue(key, valueName, value, name, executablePath, options.icon) && written;
     }
     return written;
 }

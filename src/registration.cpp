@@ -184,7 +184,7 @@ const std::vector<Stage>& Layout() {
             {StageKey::Capabilities,
              {{nullptr, L"Failed to create Capabilities key.\n",
                {{L"ApplicationName", Data::Name},
-                {L"ApplicationIcon", Data::ExecutablePath},
+                {L"ApplicationIcon", Data::Icon},
                 {L"ApplicationDescription", Data::Name}}},
               {kFileAssociations, L"Failed to create FileAssociations subkey.\n",
                fileAssociations},
@@ -198,7 +198,7 @@ const std::vector<Stage>& Layout() {
                 {L"FriendlyTypeName", Data::Name},
                 {L"URL Protocol", Data::EmptyString, Naming::AsGiven, Extent::All}}},
               {L"DefaultIcon", L"Failed to create DefaultIcon subkey.\n",
-               {{nullptr, Data::ExecutablePath}}},
+               {{nullptr, Data::Icon}}},
               {kOpenCommand, L"Failed to create shell\\open\\command subkey.\n",
                {{nullptr, Data::ClassOpenCommand}}}}},
         };
@@ -232,10 +232,13 @@ std::wstring StagePath(const Stage& stage, const ClientName& name) {
     return ClassKeyPath(ProgId(name));
 }
 
-std::wstring DataText(Data data, const ClientName& name, const std::wstring& executablePath) {
+std::wstring DataText(Data data, const ClientName& name, const std::wstring& executablePath,
+                      const std::wstring& icon) {
     switch (data) {
     case Data::Name:
         return name.Text();
+    case Data::Icon:
+        return icon.empty() ? executablePath : icon;
     case Data::ExecutablePath:
         return executablePath;
     case Data::ClassOpenCommand:

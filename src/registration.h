@@ -106,6 +106,7 @@ enum class Extent {
 enum class Data {
     Name,              // the client's name
     ExecutablePath,    // the program, as given
+    Icon,              // the program's icon: the path as given, unless told otherwise
     ClassOpenCommand,  // the program with the link passed: "Exe" "%1"
     ProgId,            // <Name>URL
     CapabilitiesPath,  // where RegisteredApplications finds the capabilities
@@ -155,6 +156,8 @@ const std::vector<Stage>& Layout();
 std::wstring StagePath(const Stage& stage, const ClientName& name);
 
 // The text a value holds; empty for Data::Nothing, which holds no text.
-std::wstring DataText(Data data, const ClientName& name, const std::wstring& executablePath);
+// icon, when not empty, is what Data::Icon holds instead of executablePath.
+std::wstring DataText(Data data, const ClientName& name, const std::wstring& executablePath,
+                      const std::wstring& icon = std::wstring());
 
 }  // namespace registration

@@ -67,9 +67,12 @@ class DropTest(unittest.TestCase):
         arguments = '--profile "C:\\Apps\\My Browser\\Data"'
         made = self.prefix.run("C:\\Tools\\make_shortcut.exe", link, VERSIONED, arguments)
         self.assertEqual(made.status, 0, made)
-        result = self.prefix.marovendel(link)
+        p = self.prefix
+        result = p.marovendel(link)
         self.assertEqual(result.stdout, registered(NAME))
         self.assertEqual(self.command_of(NAME), '"%s" %s' % (VERSIONED, arguments))
+        icon = p.reg("query", "HKCU\\Software\\Classes\\%sURL\\DefaultIcon" % NAME, "/ve")
+        self.assertEqual(icon.stdout.split("REG_SZ", 1)[1].strip(), VERSIONED)
 
     def test_a_name_held_by_another_program_is_kept_unless_that_program_is_gone(self):
         p = self.prefix
