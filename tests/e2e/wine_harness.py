@@ -77,10 +77,21 @@ def _environment(prefix):
     return env
 
 
+# Every Wine program runs with the same address space layout each time.
+# Debian's Wine has no preloader to claim the fixed addresses Windows needs
+# before Linux maps anything: wine64 is linked at 0x7d000000, a randomized heap
+# starts anywhere in the gigabyte above it, and now and then lies over
+# 0x7ffe0000, where every process must map its shared user data. Such a
+# process exits with status 1 before running anything ("failed to map the
+# shared user data", hidden by WINEDEBUG=-all). Without randomization the heap
+# starts right after the loader, 50 MB below that page.
+FIXED_LAYOUT = ["setarch", "-R"]
+
+
 def _wine(prefix, *args, **kwargs):
     """Runs a Windows program in prefix with the loader that matches the exe."""
     kwargs.setdefault("stdin", subprocess.DEVNULL)
-    return subprocess.run([loader()[0], *args], env=_environment(prefix), **kwargs)
+    return subprocess.run(FIXED_LAYOUT + [loader()[0], *args], env=_environment(prefix), **kwargs)
 
 
 def _start_server(prefix):
