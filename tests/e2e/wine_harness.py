@@ -12,6 +12,7 @@ Environment:
                       the exe, in e2e-prefixes/)
 """
 
+import atexit
 import fcntl
 import os
 import shutil
@@ -103,6 +104,14 @@ def _start_server(prefix):
     _wine(prefix, "wineboot", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
 
 
+def _stop_server(prefix):
+    """Ends prefix's wineserver, which writes the registry files as it goes."""
+    for option in ("-k", "-w"):
+        subprocess.run(["wineserver", option], env=_environment(prefix),
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=False)
+
+
 class RegFailed(Exception):
     """reg.exe ended with a status the caller did not expect."""
 
@@ -139,17 +148,14 @@ def _template():
             shutil.rmtree(template, ignore_errors=True)
             os.makedirs(template)
             _start_server(template)
-            # Windows has these keys; a new Wine prefix does not.
-            for root in ("HKLM", "HKCU"):
-                _reg(template, "add", root + "\\Software\\RegisteredApplications", "/f")
-            # Let wineserver write the registry files, then stop it so the
-            # template is quiet while being cloned.
-            subprocess.run(["wineserver", "-k"], env=_environment(template),
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, check=False)
-            subprocess.run(["wineserver", "-w"], env=_environment(template),
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, check=False)
+            try:
+                # Windows has these keys; a new Wine prefix does not.
+                for root in ("HKLM", "HKCU"):
+                    _reg(template, "add", root + "\\Software\\RegisteredApplications", "/f")
+            finally:
+                # Let wineserver write the registry files, then stop it so the
+                # template is quiet while being cloned.
+                _stop_server(template)
             # Clones copy the registry files, so the keys must be in them.
             for hive in ("system.reg", "user.reg"):
                 with open(os.path.join(template, hive), encoding="utf-8", errors="replace") as handle:
@@ -181,6 +187,17 @@ class Result:
         return "Result(status=%d, stdout=%r)" % (self.status, self.stdout)
 
 
+# Prefixes not yet closed: a test that fails before its cleanup must not leave
+# their servers running after the tests end.
+_open_prefixes = set()
+
+
+@atexit.register
+def _close_open_prefixes():
+    for prefix in list(_open_prefixes):
+        prefix.close()
+
+
 class WinePrefix:
     """A private prefix with Marovendel.exe at C:\\Tools\\Marovendel.exe."""
 
@@ -191,16 +208,13 @@ class WinePrefix:
         self.tools = os.path.join(self.path, "drive_c", "Tools")
         os.makedirs(self.tools, exist_ok=True)
         shutil.copy2(exe_path(), os.path.join(self.tools, "Marovendel.exe"))
+        _open_prefixes.add(self)
         _start_server(self.path)
 
     def close(self):
-        subprocess.run(["wineserver", "-k"], env=_environment(self.path),
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, check=False)
-        subprocess.run(["wineserver", "-w"], env=_environment(self.path),
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, check=False)
+        _stop_server(self.path)
         shutil.rmtree(self.path, ignore_errors=True)
+        _open_prefixes.discard(self)
 
     def __enter__(self):
         return self
