@@ -12,6 +12,7 @@ Environment:
                       the exe, in e2e-prefixes/)
 """
 
+import atexit
 import fcntl
 import os
 import shutil
@@ -77,10 +78,21 @@ def _environment(prefix):
     return env
 
 
+# Every Wine program runs with the same address space layout each time.
+# Debian's Wine has no preloader to claim the fixed addresses Windows needs
+# before Linux maps anything: wine64 is linked at 0x7d000000, a randomized heap
+# starts anywhere in the gigabyte above it, and now and then lies over
+# 0x7ffe0000, where every process must map its shared user data. Such a
+# process exits with status 1 before running anything ("failed to map the
+# shared user data", hidden by WINEDEBUG=-all). Without randomization the heap
+# starts right after the loader, 50 MB below that page.
+FIXED_LAYOUT = ["setarch", "-R"]
+
+
 def _wine(prefix, *args, **kwargs):
     """Runs a Windows program in prefix with the loader that matches the exe."""
     kwargs.setdefault("stdin", subprocess.DEVNULL)
-    return subprocess.run([loader()[0], *args], env=_environment(prefix), **kwargs)
+    return subprocess.run(FIXED_LAYOUT + [loader()[0], *args], env=_environment(prefix), **kwargs)
 
 
 def _start_server(prefix):
@@ -90,6 +102,14 @@ def _start_server(prefix):
                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, check=False)
     _wine(prefix, "wineboot", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+
+
+def _stop_server(prefix):
+    """Ends prefix's wineserver, which writes the registry files as it goes."""
+    for option in ("-k", "-w"):
+        subprocess.run(["wineserver", option], env=_environment(prefix),
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=False)
 
 
 class RegFailed(Exception):
@@ -128,17 +148,14 @@ def _template():
             shutil.rmtree(template, ignore_errors=True)
             os.makedirs(template)
             _start_server(template)
-            # Windows has these keys; a new Wine prefix does not.
-            for root in ("HKLM", "HKCU"):
-                _reg(template, "add", root + "\\Software\\RegisteredApplications", "/f")
-            # Let wineserver write the registry files, then stop it so the
-            # template is quiet while being cloned.
-            subprocess.run(["wineserver", "-k"], env=_environment(template),
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, check=False)
-            subprocess.run(["wineserver", "-w"], env=_environment(template),
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, check=False)
+            try:
+                # Windows has these keys; a new Wine prefix does not.
+                for root in ("HKLM", "HKCU"):
+                    _reg(template, "add", root + "\\Software\\RegisteredApplications", "/f")
+            finally:
+                # Let wineserver write the registry files, then stop it so the
+                # template is quiet while being cloned.
+                _stop_server(template)
             # Clones copy the registry files, so the keys must be in them.
             for hive in ("system.reg", "user.reg"):
                 with open(os.path.join(template, hive), encoding="utf-8", errors="replace") as handle:
@@ -170,6 +187,17 @@ class Result:
         return "Result(status=%d, stdout=%r)" % (self.status, self.stdout)
 
 
+# Prefixes not yet closed: a test that fails before its cleanup must not leave
+# their servers running after the tests end.
+_open_prefixes = set()
+
+
+@atexit.register
+def _close_open_prefixes():
+    for prefix in list(_open_prefixes):
+        prefix.close()
+
+
 class WinePrefix:
     """A private prefix with Marovendel.exe at C:\\Tools\\Marovendel.exe."""
 
@@ -180,16 +208,13 @@ class WinePrefix:
         self.tools = os.path.join(self.path, "drive_c", "Tools")
         os.makedirs(self.tools, exist_ok=True)
         shutil.copy2(exe_path(), os.path.join(self.tools, "Marovendel.exe"))
+        _open_prefixes.add(self)
         _start_server(self.path)
 
     def close(self):
-        subprocess.run(["wineserver", "-k"], env=_environment(self.path),
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, check=False)
-        subprocess.run(["wineserver", "-w"], env=_environment(self.path),
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, check=False)
+        _stop_server(self.path)
         shutil.rmtree(self.path, ignore_errors=True)
+        _open_prefixes.discard(self)
 
     def __enter__(self):
         return self
