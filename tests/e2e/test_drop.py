@@ -11,7 +11,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_settings_check import SETTINGS_PROTOCOL  # noqa: E402
 from wine_harness import WinePrefix  # noqa: E402
 
-VERSIONED = "C:\\Apps\\My Browser\\browser.exe"  # names itself "Versioned Test Browser"
+VERSIONED = "C:\\Apps\\My Browser\\browser.exe"  # "Versioned Test Browser", in a German table only
 PLAIN = "C:\\Apps\\Plain\\plain.exe"  # no version record
 NAME = "Versioned Test Browser"
 HELPERS = ("MAROVENDEL_VERSIONED_BROWSER", "MAROVENDEL_MAKE_SHORTCUT", "MAROVENDEL_RECORD_ARGUMENTS")
