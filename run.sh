@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds Marovendel.exe if needed and runs it under Wine in the project's own
-# prefix (.wine/win32), passing the arguments through. With no arguments it
-# prints the usage. Exits with Marovendel's own status.
+# 64-bit prefix (.wine/win64), under WOW64 as on 64-bit Windows, passing the
+# arguments through. With no arguments it prints the usage. Exits with
+# Marovendel's own status.
 #
 # On a machine that cannot start 32-bit programs it builds and runs the 64-bit
-# build of the same sources instead (prefix .wine/win64), and says so on
-# standard error.
+# build of the same sources instead, and says so on standard error.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 scripts/install-deps.sh

@@ -83,7 +83,7 @@ ARCHITECTURES = {0x014C: "i686 (32-bit)", 0x8664: "x86_64 (64-bit)"}
 
 def describe_setup(runs):
     exe = wine_harness.exe_path()
-    loader = wine_harness.loader()[0]
+    loader = wine_harness.loader()
     version = subprocess.run([loader, "--version"], stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, check=False).stdout.decode().strip()
     print("exe: %s" % exe)
@@ -96,7 +96,9 @@ def describe_setup(runs):
 
 def timed(prefix, program, *args, expect=(0,)):
     start = time.perf_counter()
-    status, out = prefix.run_raw(program, *args, timeout=1800)
+    # reg is Windows' own 64-bit tool, run as 64-bit Explorer would see the registry.
+    wine_loader = wine_harness.WINE64 if program == "reg" else None
+    status, out = prefix.run_raw(program, *args, timeout=1800, wine_loader=wine_loader)
     elapsed = time.perf_counter() - start
     if status not in expect:
         raise RuntimeError("%s %s ended with %d" % (program, " ".join(args), status))

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in a private prefix, booting the prefix on
 # first use. The loader is the one that matches the program (32-bit Wine for
-# i686, 64-bit Wine for x86_64), and each architecture has its own prefix:
-# WINEPREFIX defaults to the project's .wine/win32 or .wine/win64.
+# i686, 64-bit Wine for x86_64); both run in one 64-bit prefix, the 32-bit
+# program under WOW64: WINEPREFIX defaults to the project's .wine/win64.
 #
 # The prefix's wineserver stays up for a few seconds after the last program,
 # so that programs run one after another share it, and then ends by itself.
@@ -15,7 +15,7 @@ if [ "${1:-}" = --end ]; then
     if [ -n "${WINEPREFIX:-}" ]; then
         prefixes=("$WINEPREFIX")
     else
-        prefixes=("$here/../.wine/win32" "$here/../.wine/win64")
+        prefixes=("$here/../.wine/win64")
     fi
     for prefix in "${prefixes[@]}"; do
         [ -d "$prefix" ] || continue
@@ -39,7 +39,7 @@ wineserver -p5 </dev/null >/dev/null 2>&1 || true
 # every Windows process maps at 0x7ffe0000, and the program exits with status
 # 1 before it starts.
 if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.booted" ]; then
-    setarch -R "$WINELOADER" wineboot -i </dev/null >/dev/null 2>&1 || true
+    setarch -R "$WINE64_LOADER" wineboot -i </dev/null >/dev/null 2>&1 || true
     touch "$WINEPREFIX/.booted"
 fi
 exec setarch -R "$WINELOADER" "$@"

@@ -4,6 +4,12 @@
 #   pe_machine FILE         i686 or x86_64 (the PE header's machine type)
 #   wine_loader_for FILE    the Wine loader that runs FILE
 #   use_wine_for FILE       exports WINELOADER (and WINEARCH) for FILE
+#
+# Both builds run in a 64-bit prefix, the 32-bit one under WOW64 as on the
+# 64-bit Windows nearly every user has: there HKLM\Software is redirected to
+# Wow6432Node, %ProgramFiles% means Program Files (x86) and System32 is
+# SysWOW64, and Marovendel must look past all of it. A 64-bit prefix is booted,
+# and reg.exe run, by 64-bit Wine ($WINE64_LOADER).
 
 WINE32_LOADER=${WINE32_LOADER:-/usr/lib/wine/wine}
 WINE64_LOADER=${WINE64_LOADER:-/usr/lib/wine/wine64}
@@ -58,7 +64,7 @@ use_wine_for() {
     local machine
     machine=$(pe_machine "$1") || { echo "not a Windows x86 program: $1" >&2; return 1; }
     if [ "$machine" = i686 ]; then
-        export WINELOADER=$WINE32_LOADER WINEARCH=win32
+        export WINELOADER=$WINE32_LOADER WINEARCH=win64
     else
         export WINELOADER=$WINE64_LOADER WINEARCH=win64
     fi

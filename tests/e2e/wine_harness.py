@@ -43,13 +43,17 @@ def work_dir():
     return path
 
 
-# The Wine loader for each PE machine type, and the prefix architecture it
-# boots. A 32-bit exe needs 32-bit Wine; a 64-bit one runs under 64-bit Wine
-# on any x86-64 machine.
+# The Wine loader for each PE machine type. Every prefix is 64-bit: a 32-bit
+# exe runs there under WOW64, as on the 64-bit Windows nearly every user has,
+# with HKLM\\Software redirected and %ProgramFiles% meaning Program Files
+# (x86). The prefix itself is booted, and reg.exe run, by 64-bit Wine, so that
+# reg sees the registry as Explorer and Settings do.
 LOADERS = {
-    0x014C: ("/usr/lib/wine/wine", "win32"),
-    0x8664: ("/usr/lib/wine/wine64", "win64"),
+    0x014C: "/usr/lib/wine/wine",
+    0x8664: "/usr/lib/wine/wine64",
 }
+WINE64 = LOADERS[0x8664]
+PREFIX_ARCH = "win64"
 
 
 def pe_machine(path):
@@ -63,18 +67,24 @@ def pe_machine(path):
 
 
 def loader():
-    """The Wine loader that runs Marovendel.exe, and the prefix architecture."""
+    """The Wine loader that runs Marovendel.exe."""
     machine = pe_machine(exe_path())
     if machine not in LOADERS:
         raise RuntimeError("no Wine loader for machine type 0x%04x" % machine)
     return LOADERS[machine]
 
 
-def _environment(prefix):
+def under_wow64():
+    """Whether Marovendel.exe is a 32-bit program in the 64-bit prefix."""
+    return pe_machine(exe_path()) == 0x014C
+
+
+def _environment(prefix, wine_loader):
     env = dict(os.environ)
     env.update(WINE_ENV)
     env["WINEPREFIX"] = prefix
-    env["WINELOADER"], env["WINEARCH"] = loader()
+    env["WINELOADER"] = wine_loader
+    env["WINEARCH"] = PREFIX_ARCH
     return env
 
 
@@ -89,25 +99,29 @@ def _environment(prefix):
 FIXED_LAYOUT = ["setarch", "-R"]
 
 
-def _wine(prefix, *args, **kwargs):
-    """Runs a Windows program in prefix with the loader that matches the exe."""
+def _wine(prefix, *args, wine_loader=None, **kwargs):
+    """Runs a Windows program in prefix, by default with the loader that
+    matches the exe (its helper programs are built for the same machine)."""
+    wine_loader = wine_loader or loader()
     kwargs.setdefault("stdin", subprocess.DEVNULL)
-    return subprocess.run(FIXED_LAYOUT + [loader()[0], *args], env=_environment(prefix), **kwargs)
+    return subprocess.run(FIXED_LAYOUT + [wine_loader, *args],
+                          env=_environment(prefix, wine_loader), **kwargs)
 
 
 def _start_server(prefix):
     # wineserver and the services the first wine call starts inherit its
     # standard handles: give them /dev/null so captured runs never wait on them.
-    subprocess.run(["wineserver", "-p"], env=_environment(prefix),
+    subprocess.run(["wineserver", "-p"], env=_environment(prefix, WINE64),
                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, check=False)
-    _wine(prefix, "wineboot", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+    _wine(prefix, "wineboot", wine_loader=WINE64, stdout=subprocess.DEVNULL,
+          stderr=subprocess.DEVNULL, check=False)
 
 
 def _stop_server(prefix):
     """Ends prefix's wineserver, which writes the registry files as it goes."""
     for option in ("-k", "-w"):
-        subprocess.run(["wineserver", option], env=_environment(prefix),
+        subprocess.run(["wineserver", option], env=_environment(prefix, WINE64),
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=False)
 
@@ -125,8 +139,8 @@ def _reg(prefix, *args, missing_ok=False):
     """Runs Wine's reg.exe in prefix; its output decoded. Any status but 0
     raises RegFailed with the status and everything reg printed, except, when
     missing_ok, reg's own report of a missing key or value (status 1)."""
-    completed = _wine(prefix, "reg", *args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                      timeout=120, check=False)
+    completed = _wine(prefix, "reg", *args, wine_loader=WINE64, stdout=subprocess.PIPE,
+                      stderr=subprocess.PIPE, timeout=120, check=False)
     out = completed.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
     err = completed.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
     result = Result(completed.returncode, out)
@@ -141,7 +155,7 @@ def _reg(prefix, *args, missing_ok=False):
 def _template():
     """The booted template prefix, made once and shared (under a lock)."""
     root = work_dir()
-    template = os.path.join(root, "template-" + loader()[1])
+    template = os.path.join(root, "template-" + PREFIX_ARCH)
     with open(os.path.join(root, "template.lock"), "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
         if not os.path.isfile(os.path.join(template, ".booted")):
@@ -227,9 +241,12 @@ class WinePrefix:
         assert windows_path[:3].upper() == "C:\\", windows_path
         return os.path.join(self.path, "drive_c", *windows_path[3:].split("\\"))
 
-    def run_raw(self, program, *args, timeout=120):
-        completed = _wine(self.path, program, *args, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, timeout=timeout, check=False)
+    def run_raw(self, program, *args, timeout=120, wine_loader=None):
+        """Runs a program with the exe's loader, or wine_loader; its status and
+        raw output."""
+        completed = _wine(self.path, program, *args, wine_loader=wine_loader,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout,
+                          check=False)
         return completed.returncode, completed.stdout
 
     def run(self, program, *args, timeout=120):

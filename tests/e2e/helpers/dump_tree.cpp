@@ -8,6 +8,9 @@
 // the type as a hex number and the data as hex of its stored bytes. With a
 // value name only that value is printed. Exit status 1 when the key (or the
 // value) is missing, 2 when anything cannot be read.
+//
+// It reads the 64-bit registry view, the one Explorer and reg.exe see, also
+// when built for 32-bit Windows.
 #include <windows.h>
 
 #include <cstdio>
@@ -74,7 +77,8 @@ bool DumpTree(HKEY key, const std::wstring& path) {
         }
         name.resize(length);
         HKEY child = nullptr;
-        if (RegOpenKeyExW(key, name.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) {
+        if (RegOpenKeyExW(key, name.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &child) !=
+            ERROR_SUCCESS) {
             return false;
         }
         const bool dumped = DumpTree(child, path.empty() ? name : path + L"\\" + name);
@@ -110,7 +114,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     const HKEY root = std::wstring(argv[1]) == L"HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, argv[2], 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(root, argv[2], 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
         return 1;
     }
     const int status = argc > 3 ? DumpOneValue(key, argv[3]) : (DumpTree(key, L"") ? 0 : 2);
