@@ -95,7 +95,8 @@ private:
     std::uintptr_t native_ = 0;
 };
 
-// RegOpenKeyExW: fails when the key is missing.
+// RegOpenKeyExW in the 64-bit view (as are all keys here): fails when the key
+// is missing.
 Status OpenKey(RootKey root, const std::wstring& path, Access access, Key& out);
 Status OpenKey(const Key& parent, const std::wstring& path, Access access, Key& out);
 
@@ -128,7 +129,8 @@ Status EnumValue(const Key& key, std::uint32_t index, std::size_t maxNameChars,
 // RegQueryInfoKeyW.
 Status QueryInfo(const Key& key, KeyInfo& info);
 
-// RegDeleteTreeW: the key at path with everything beneath it. An empty path
+// The key at path with everything beneath it, as RegDeleteTreeW deletes it,
+// in the 64-bit view (RegDeleteKeyExW deletes the emptied key). An empty path
 // is refused with kInvalidParameter: the real call would empty the root.
 Status DeleteTree(RootKey root, const std::wstring& path);
 

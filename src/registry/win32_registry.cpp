@@ -1,4 +1,11 @@
 // The registry layer on advapi32.
+//
+// Every key is opened in the 64-bit view, the one Explorer and Settings read.
+// Under WOW64 a 32-bit process would otherwise see HKLM\SOFTWARE redirected
+// to Wow6432Node: Microsoft shares Clients, RegisteredApplications and
+// Classes between the views from Windows 7 on, but not on Vista, and a
+// vendor's Capabilities may lie anywhere under SOFTWARE. 32-bit Windows
+// ignores the flag.
 #include <windows.h>
 
 #include <algorithm>
@@ -18,8 +25,12 @@ HKEY Handle(const Key& key) {
 }
 
 REGSAM Rights(Access access) {
-    return access == Access::Read ? KEY_READ : KEY_WRITE;
+    return (access == Access::Read ? KEY_READ : KEY_WRITE) | KEY_WOW64_64KEY;
 }
+
+// What emptying a key and then deleting it needs.
+constexpr REGSAM kDeleteTreeRights =
+    DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY;
 
 Status Open(HKEY parent, const std::wstring& path, Access access, Key& out) {
     HKEY opened = nullptr;
@@ -36,7 +47,7 @@ Status Create(HKEY parent, const std::wstring& path, Key& out) {
     }
     HKEY created = nullptr;
     LONG status = RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_WRITE, nullptr, &created, nullptr);
+                                  KEY_WRITE | KEY_WOW64_64KEY, nullptr, &created, nullptr);
     if (status == ERROR_SUCCESS) {
         out = Key(reinterpret_cast<std::uintptr_t>(created));
     }
@@ -141,11 +152,24 @@ Status QueryInfo(const Key& key, KeyInfo& info) {
     return status;
 }
 
+// RegDeleteTreeW takes no view: the key is opened in the 64-bit view and
+// emptied through its handle (its subkeys are in the same view), then the
+// key itself is deleted from that view.
 Status DeleteTree(RootKey root, const std::wstring& path) {
     if (path.empty()) {
         return ERROR_INVALID_PARAMETER;
     }
-    return RegDeleteTreeW(RootHandle(root), path.c_str());
+    HKEY opened = nullptr;
+    LONG status = RegOpenKeyExW(RootHandle(root), path.c_str(), 0, kDeleteTreeRights, &opened);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    const Key key(reinterpret_cast<std::uintptr_t>(opened));  // closes it
+    status = RegDeleteTreeW(opened, nullptr);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    return RegDeleteKeyExW(RootHandle(root), path.c_str(), KEY_WOW64_64KEY, 0);
 }
 
 Status DeleteValue(const Key& key, const wchar_t* name) {
