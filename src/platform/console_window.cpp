@@ -3,9 +3,10 @@
 
 namespace platform {
 
-bool ShouldPauseBeforeExit(unsigned consoleProcessCount, bool inputIsConsole) {
+bool ShouldPauseBeforeExit(const ConsoleFacts& facts) {
     // A count of 0 means there is no console, or it could not be asked.
-    return consoleProcessCount == 1 && inputIsConsole;
+    return facts.consoleProcessCount == 1 && facts.inputIsConsole && facts.outputIsConsole &&
+           !facts.startedHidden;
 }
 
 }  // namespace platform

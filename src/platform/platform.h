@@ -77,19 +77,27 @@ bool CloseFile(File& file);
 bool MoveFileOver(const std::wstring& from, const std::wstring& to);
 bool RemoveFile(const std::wstring& path);
 
-// Tells the shell that file and protocol associations changed.
+// Tells the shell that file and protocol associations changed, and returns
+// once the notice is delivered, so before the process exits.
 void NotifyAssociationsChanged();
 
 // Asks the shell to open uri (ShellExecuteExW, verb open); false when it
 // refuses.
 bool OpenWithShell(const std::wstring& uri);
 
+// Opens Control Panel's Default Programs page for a registered application
+// (IApplicationAssociationRegistrationUI::LaunchAdvancedAssociationUI, the
+// way of Windows Vista to 8); false when the shell cannot.
+bool OpenDefaultPrograms(const std::wstring& applicationName);
+
 // text with its %NAME% environment variables replaced, as
 // ExpandEnvironmentStringsW does; unknown names stay as written. text itself
-// when it cannot be expanded.
+// when it cannot be expanded. Under WOW64 the names mean what they mean to
+// the 64-bit shell that starts a command (native_view.h).
 std::wstring ExpandEnvironment(const std::wstring& text);
 
-// Whether path names an existing file; a directory is not one.
+// Whether path names an existing file; a directory is not one. Under WOW64
+// System32 is the real one, as the 64-bit shell sees it.
 bool IsExistingFile(const std::wstring& path);
 
 // What a dropped file needs. Each answers from the file system and the
@@ -128,11 +136,13 @@ struct CurrentDefault {
 };
 CurrentDefault QueryCurrentDefault(const std::wstring& association);
 
-// Whether this process is alone in a console window that it made, as when it
-// is started from Explorer by a double-click or a drop, and its standard input
-// is that console. Never true in a console, a script or a pipe. (Under Wine a
-// program started from a Unix terminal, reading from it, is alone in a
-// console of Wine's making, and this is true there too.)
+// Whether a person can press a key in this process's console window: it is
+// alone in a window that was made for it, as when it is started from Explorer
+// by a double-click or a drop, its standard input and output are that
+// console, and it was not started hidden. Never true in a console, a script,
+// a pipe, a file or a hidden start. (Under Wine a program started from a Unix
+// terminal, reading from it and writing to it, is alone in a console of
+// Wine's making, and this is true there too.)
 bool OwnsConsoleWindow();
 // Flushes standard output, then waits until a key is pressed in the console.
 // Returns at once when standard input is not a console.

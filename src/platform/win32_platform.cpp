@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/console_window.h"
+#include "platform/native_view.h"
 #include "platform/output_buffer.h"
 #include "platform/platform.h"
 
@@ -209,15 +210,47 @@ namespace {
 // ExpandEnvironmentStringsW fails for results longer than this.
 constexpr DWORD kMaxExpandedChars = 32767;
 
+// Whether this 32-bit process runs on 64-bit Windows, asked once.
+bool RunsUnderWow64() {
+    static const bool wow64 = [] {
+        BOOL answer = FALSE;
+        return IsWow64Process(GetCurrentProcess(), &answer) && answer != FALSE;
+    }();
+    return wow64;
+}
+
+// The Windows directory (the same in either view), asked once.
+const std::wstring& WindowsDirectory() {
+    static const std::wstring directory = [] {
+        wchar_t buffer[MAX_PATH + 1] = {};
+        const UINT length = GetSystemWindowsDirectoryW(buffer, MAX_PATH + 1);
+        return length > 0 && length <= MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+    }();
+    return directory;
+}
+
+// Whether the environment names the 64-bit folders (Windows 7 and later).
+bool HasNativeVariables() {
+    return GetEnvironmentVariableW(L"ProgramW6432", nullptr, 0) > 0;
+}
+
+// path where the 64-bit shell would look for it.
+std::wstring NativePath(const std::wstring& path) {
+    return RunsUnderWow64() ? WithNativeSystemDirectory(path, WindowsDirectory()) : path;
+}
+
 }  // namespace
 
-std::wstring ExpandEnvironment(const std::wstring& text) {
+std::wstring ExpandEnvironment(const std::wstring& given) {
+    // A command is started by 64-bit Explorer: read its variables that way.
+    const std::wstring text =
+        RunsUnderWow64() && HasNativeVariables() ? WithNativeVariables(given) : given;
     std::vector<wchar_t> buffer(text.size() + 1);
     for (;;) {
         const DWORD needed =
             ExpandEnvironmentStringsW(text.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (needed == 0 || needed > kMaxExpandedChars + 1) {
-            return text;
+            return given;
         }
         if (needed <= buffer.size()) {
             return std::wstring(buffer.data(), needed - 1);  // needed counts the terminator
@@ -264,7 +297,7 @@ std::vector<std::wstring> FindFiles(const std::wstring& directory, const std::ws
 }
 
 bool IsExistingFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(NativePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -323,14 +356,36 @@ bool IsRunningExecutable(const std::wstring& path) {
            running.indexLow == named.indexLow;
 }
 
+namespace {
+
+bool IsConsoleHandle(DWORD which) {
+    const HANDLE handle = GetStdHandle(which);
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+// A hidden start (WScript.Shell's Run with 0, Start-Process -WindowStyle
+// Hidden, a scheduled task) asks for SW_HIDE in the startup information. The
+// console window's own visibility is no signal: with Windows Terminal as the
+// default terminal, GetConsoleWindow returns ConPTY's pseudo-window, whose
+// visibility has not always followed the real window.
+bool StartedHidden() {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    GetStartupInfoW(&startup);
+    return (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 && startup.wShowWindow == SW_HIDE;
+}
+
+}  // namespace
+
 bool OwnsConsoleWindow() {
     DWORD processes[2];
-    const DWORD count = GetConsoleProcessList(processes, 2);
-    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    DWORD mode = 0;
-    const bool inputIsConsole =
-        input != nullptr && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode);
-    return ShouldPauseBeforeExit(count, inputIsConsole);
+    ConsoleFacts facts;
+    facts.consoleProcessCount = GetConsoleProcessList(processes, 2);
+    facts.inputIsConsole = IsConsoleHandle(STD_INPUT_HANDLE);
+    facts.outputIsConsole = IsConsoleHandle(STD_OUTPUT_HANDLE);
+    facts.startedHidden = StartedHidden();
+    return ShouldPauseBeforeExit(facts);
 }
 
 void WaitForKeyPress() {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/native_view.h"
 #include "platform/platform.h"
 #include "platform/system_library.h"
 
@@ -73,6 +74,7 @@ public:
     ComPointer& operator=(const ComPointer&) = delete;
 
     Interface* operator->() const { return object_; }
+    Interface& operator*() const { return *object_; }
     // Where a call that hands out a new reference puts it.
     void** Out() { return reinterpret_cast<void**>(&object_); }
 
@@ -122,6 +124,10 @@ std::wstring Because(const wchar_t* what, HRESULT result) {
     return std::wstring(what) + L" (0x" + Hex(static_cast<unsigned long>(result), 8) + L")";
 }
 
+// "Becoming the Default Browser": SHCNE_ASSOCCHANGED with SHCNF_FLUSH, which
+// delivers the notice before SHChangeNotify returns.
+constexpr UINT kAssociationsChangedFlags = SHCNF_IDLIST | SHCNF_FLUSH;
+
 // Longest text read from a shell link's path or arguments.
 constexpr int kMaxLinkText = 32768;
 
@@ -139,8 +145,16 @@ bool IsBlank(const std::wstring& text) {
 void NotifyAssociationsChanged() {
     const auto notify = SystemFunction<SHChangeNotifyFunction>(kShell32, "SHChangeNotify");
     if (notify != nullptr) {
-        notify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+        notify(SHCNE_ASSOCCHANGED, kAssociationsChangedFlags, nullptr, nullptr);
     }
+}
+
+bool OpenDefaultPrograms(const std::wstring& applicationName) {
+    ComApartment apartment;
+    ComPointer<IApplicationAssociationRegistrationUI> ui;
+    return SUCCEEDED(CreateInstance(CLSID_ApplicationAssociationRegistrationUI,
+                                    IID_IApplicationAssociationRegistrationUI, ui.Out())) &&
+           SUCCEEDED(ui->LaunchAdvancedAssociationUI(applicationName.c_str()));
 }
 
 bool OpenWithShell(const std::wstring& uri) {
@@ -208,6 +222,20 @@ std::wstring ProgramDisplayName(const std::wstring& path) {
     return std::wstring();
 }
 
+namespace {
+
+// The link's target as GetPath gives it with flags; empty when it names none.
+std::wstring LinkPath(IShellLinkW& link, DWORD flags) {
+    std::vector<wchar_t> target(kMaxLinkText, L'\0');
+    if (link.GetPath(target.data(), kMaxLinkText, nullptr, flags) != S_OK) {
+        return std::wstring();
+    }
+    target.back() = L'\0';
+    return target.data();
+}
+
+}  // namespace
+
 bool ReadShortcut(const std::wstring& path, Shortcut& out) {
     ComApartment apartment;
     ComPointer<IShellLinkW> link;
@@ -217,19 +245,22 @@ bool ReadShortcut(const std::wstring& path, Shortcut& out) {
         FAILED(file->Load(path.c_str(), STGM_READ))) {
         return false;
     }
-    // Flags 0: the target's long path with environment variables expanded,
-    // as the shell would start it. S_FALSE: the link names no file.
-    std::vector<wchar_t> target(kMaxLinkText, L'\0');
-    if (link->GetPath(target.data(), kMaxLinkText, nullptr, 0) != S_OK || target[0] == L'\0') {
+    // Flags 0: the target's long path with environment variables expanded.
+    // Under WOW64 the shell expands them in this 32-bit process's view, so a
+    // link to C:\Program Files\X reads as C:\Program Files (x86)\X; the
+    // raw path, expanded the 64-bit way, is what Explorer starts.
+    // S_FALSE: the link names no file.
+    const std::wstring adjusted = LinkPath(*link, 0);
+    if (adjusted.empty()) {
         return false;
     }
+    const std::wstring raw = ExpandEnvironment(LinkPath(*link, SLGP_RAWPATH));
     std::vector<wchar_t> arguments(kMaxLinkText, L'\0');
     if (FAILED(link->GetArguments(arguments.data(), kMaxLinkText))) {
         return false;
     }
-    target.back() = L'\0';
     arguments.back() = L'\0';
-    out.target = target.data();
+    out.target = NativeShortcutTarget(raw, !raw.empty() && IsExistingFile(raw), adjusted);
     out.arguments = arguments.data();
     return true;
 }
