@@ -1,6 +1,8 @@
 // Settings: opens the client's own page in Settings > Default apps, where
 // Windows 11 (with the 2023-04 update or later) offers its "Set default"
 // button. Earlier builds ignore the client and open the general page.
+// Windows 7 and 8 have no ms-settings: page for it; there Control Panel's
+// Default Programs shows the client instead.
 #include <string>
 
 #include "marovendel.h"
@@ -100,6 +102,14 @@ Outcome OpenDefaultAppsSettings(RootKey root, const registration::ClientName& cl
                              PercentEncodeUtf8(clientName.Text());
     if (!platform::OpenWithShell(uri)) {
         Print(L"Failed to open Settings: %ls\n", uri.c_str());
+        if (platform::OpenDefaultPrograms(clientName.Text())) {
+            Print(L"Opened Control Panel > Default Programs for %ls instead.\n", clientName.c_str());
+            return Outcome::Done;
+        }
+        Print(L"%ls is registered under %ls; choose it by hand in Control Panel > Default "
+              L"Programs on Windows 7 and 8, or in Settings > Apps > Default apps on later "
+              L"versions.\n",
+              clientName.c_str(), RootWord(root));
         return Outcome::Failed;
     }
     Print(L"Opened Settings > Default apps for %ls.\n", clientName.c_str());

@@ -33,6 +33,8 @@ struct Machine {
     std::vector<test_platform::FileOperationRecord> log;
     std::vector<std::wstring> openedUris;
     bool shellRefuses = false;
+    bool defaultProgramsRefuses = false;
+    std::vector<std::wstring> defaultProgramsOpened;
     std::map<std::wstring, std::wstring> environment;  // by upper-case name
     std::wstring currentFolder = L"C:\\Users\\User";
     std::map<std::wstring, std::wstring> displayNames;
@@ -248,6 +250,11 @@ bool OpenWithShell(const std::wstring& uri) {
     return !TheMachine().shellRefuses;
 }
 
+bool OpenDefaultPrograms(const std::wstring& applicationName) {
+    TheMachine().defaultProgramsOpened.push_back(applicationName);
+    return !TheMachine().defaultProgramsRefuses;
+}
+
 std::wstring ExpandEnvironment(const std::wstring& text) {
     const auto& environment = TheMachine().environment;
     std::wstring out;
@@ -440,6 +447,14 @@ const std::vector<std::wstring>& OpenedUris() {
 
 void RefuseToOpen() {
     TheMachine().shellRefuses = true;
+}
+
+void RefuseDefaultPrograms() {
+    TheMachine().defaultProgramsRefuses = true;
+}
+
+const std::vector<std::wstring>& DefaultProgramsOpened() {
+    return TheMachine().defaultProgramsOpened;
 }
 
 void SetEnvironment(const std::wstring& name, const std::wstring& value) {

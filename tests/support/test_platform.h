@@ -66,6 +66,10 @@ int NotificationCount();
 const std::vector<std::wstring>& OpenedUris();
 // Makes the shell refuse every URI from now on.
 void RefuseToOpen();
+// Makes Control Panel's Default Programs page fail to open from now on.
+void RefuseDefaultPrograms();
+// The names Default Programs was asked to show since Reset, failed ones too.
+const std::vector<std::wstring>& DefaultProgramsOpened();
 
 // An environment variable for ExpandEnvironment (names ignore ASCII case).
 void SetEnvironment(const std::wstring& name, const std::wstring& value);

@@ -62,6 +62,9 @@ const wchar_t* const kMessages[] = {
     L"%ls is not registered under HKCU.",
     L"Opened Settings > Default apps for %ls.",
     L"Failed to open Settings: %ls",
+    L"Opened Control Panel > Default Programs for %ls instead.",
+    L"%ls is registered under HKCU; choose it by hand in Control Panel > Default Programs on "
+    L"Windows 7 and 8, or in Settings > Apps > Default apps on later versions.",
     L"%ls is registered correctly under HKCU.",
     L"%ls problem(s) under HKCU; register it again to repair.",
     L"Successfully deleted browser class key: %ls",

@@ -67,12 +67,37 @@ TEST_F(OpenSettingsTest, UnregisteredNameOrRefusingShellIsReported) {
     EXPECT_EQ(result.output, L"Foo is not registered under HKLM.\n");
     EXPECT_TRUE(test_platform::OpenedUris().empty());
 
-    PutApplication(RootKey::CurrentUser, L"Foo Bar");
-    test_platform::RefuseToOpen();
-    result = RunCommand({L"settings", L"HKCU", L"Foo Bar"});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.output,
-              L"Failed to open Settings: ms-settings:defaultapps?registeredAppUser=Foo%20Bar\n");
+}
+
+TEST_F(OpenSettingsTest, WithoutSettingsDefaultProgramsOrTheWayByHand) {
+    const std::wstring failed =
+        L"Failed to open Settings: ms-settings:defaultapps?registeredAppUser=Foo%20Bar\n";
+    const struct {
+        const char* id;  // Windows 7 and 8, then a shell that opens neither
+        bool defaultProgramsOpens;
+        int status;
+        std::wstring lines;
+    } cases[] = {
+        {"default-programs", true, 0,
+         failed + L"Opened Control Panel > Default Programs for Foo Bar instead.\n"},
+        {"by-hand", false, 2,
+         failed + L"Foo Bar is registered under HKCU; choose it by hand in Control Panel > "
+                  L"Default Programs on Windows 7 and 8, or in Settings > Apps > Default apps "
+                  L"on later versions.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        PutApplication(RootKey::CurrentUser, L"Foo Bar");
+        test_platform::RefuseToOpen();
+        if (!c.defaultProgramsOpens) {
+            test_platform::RefuseDefaultPrograms();
+        }
+        const CommandResult result = RunCommand({L"settings", L"HKCU", L"Foo Bar"});
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.output, c.lines);
+        EXPECT_EQ(test_platform::DefaultProgramsOpened(), std::vector<std::wstring>{L"Foo Bar"});
+    }
 }
 
 }  // namespace
