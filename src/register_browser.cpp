@@ -139,9 +139,28 @@ void PrintCapabilities(RootKey root, const ClientName& clientName) {
     }
 }
 
+namespace {
+
+// What the icons hold for a command: the program alone when the path is
+// quoted or carries arguments after an existing program (an icon location
+// takes neither), else the path exactly as given.
+std::wstring IconOf(const std::wstring& executablePath) {
+    const CommandProgram program = FindCommandProgram(executablePath);
+    const bool quoted = program.shape == CommandProgram::Shape::Quoted;
+    const bool withArguments = program.shape == CommandProgram::Shape::Words && program.exists &&
+                               program.path.size() < executablePath.size();
+    return quoted || withArguments ? program.path : std::wstring();
+}
+
+}  // namespace
+
 Outcome RegisterBrowser(RootKey root, const ClientName& clientName, const std::wstring& given,
-                        const RegistrationOptions& options) {
+                        const RegistrationOptions& requested) {
     const std::wstring executablePath = StoredExecutablePath(given);
+    RegistrationOptions options = requested;
+    if (options.icon.empty()) {
+        options.icon = IconOf(executablePath);
+    }
     bool complete = true;
     for (const Stage& stage : registration::Layout()) {
         if (Writes(stage.extent, options)) {

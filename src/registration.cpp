@@ -55,12 +55,19 @@ const wchar_t* NameProblem(const std::wstring& text) {
 
 // The class's open command must hand the link to the browser: quote the path
 // and add "%1", unless the path already carries its own placeholder.
-std::wstring ClassOpenCommand(const std::wstring& executablePath) {
+// program, when not empty, is the program alone that an unquoted
+// executablePath starts with, arguments after it: only the program is quoted.
+std::wstring ClassOpenCommand(const std::wstring& executablePath, const std::wstring& program) {
     if (executablePath.find(L"%1") != std::wstring::npos) {
         return executablePath;
     }
     if (!executablePath.empty() && executablePath[0] == L'"') {
         return executablePath + L" \"%1\"";
+    }
+    if (!program.empty() && executablePath.size() > program.size() &&
+        executablePath.compare(0, program.size(), program) == 0 &&
+        executablePath[program.size()] == L' ') {
+        return L"\"" + program + L"\"" + executablePath.substr(program.size()) + L" \"%1\"";
     }
     return L"\"" + executablePath + L"\" \"%1\"";
 }
@@ -242,7 +249,7 @@ std::wstring DataText(Data data, const ClientName& name, const std::wstring& exe
     case Data::ExecutablePath:
         return executablePath;
     case Data::ClassOpenCommand:
-        return ClassOpenCommand(executablePath);
+        return ClassOpenCommand(executablePath, icon);
     case Data::ProgId:
         return ProgId(name);
     case Data::EmptyString:

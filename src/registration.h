@@ -156,7 +156,9 @@ const std::vector<Stage>& Layout();
 std::wstring StagePath(const Stage& stage, const ClientName& name);
 
 // The text a value holds; empty for Data::Nothing, which holds no text.
-// icon, when not empty, is what Data::Icon holds instead of executablePath.
+// icon, when not empty, is the program alone: what Data::Icon holds instead
+// of executablePath, and the part of an unquoted command that the class's
+// command quotes.
 std::wstring DataText(Data data, const ClientName& name, const std::wstring& executablePath,
                       const std::wstring& icon = std::wstring());
 

@@ -35,13 +35,14 @@ struct Expected {
     return ::testing::AssertionSuccess();
 }
 
-std::vector<Expected> Layout(const std::wstring& exe, const std::wstring& classCommand) {
+std::vector<Expected> Layout(const std::wstring& exe, const std::wstring& classCommand,
+                             const std::wstring& icon) {
     const std::wstring caps = kClient + L"\\Capabilities";
     return {
         {L"Software\\Clients\\StartMenuInternet\\Foo", nullptr, L"Foo"},
         {L"Software\\Clients\\StartMenuInternet\\Foo\\shell\\open\\command", nullptr, exe},
         {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities", L"ApplicationName", L"Foo"},
-        {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities", L"ApplicationIcon", exe},
+        {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities", L"ApplicationIcon", icon},
         {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities", L"ApplicationDescription",
          L"Foo"},
         {L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities\\FileAssociations", L".htm",
@@ -55,7 +56,7 @@ std::vector<Expected> Layout(const std::wstring& exe, const std::wstring& classC
         {L"Software\\RegisteredApplications", L"Foo", caps},
         {L"Software\\Classes\\FooURL", nullptr, L"Foo"},
         {L"Software\\Classes\\FooURL", L"FriendlyTypeName", L"Foo"},
-        {L"Software\\Classes\\FooURL\\DefaultIcon", nullptr, exe},
+        {L"Software\\Classes\\FooURL\\DefaultIcon", nullptr, icon},
         {L"Software\\Classes\\FooURL\\shell\\open\\command", nullptr, classCommand},
     };
 }
@@ -71,7 +72,8 @@ TEST_F(RegisterBrowserTest, WritesTheWholeLayoutUnderEitherRoot) {
             {root == RootKey::CurrentUser ? L"HKCU" : L"hklm", L"Foo", L"C:\\Apps\\Foo\\foo.exe"});
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(result.output, L"Portable browser registered successfully.\nhttp/https: FooURL\n");
-        for (const Expected& e : Layout(L"C:\\Apps\\Foo\\foo.exe", L"\"C:\\Apps\\Foo\\foo.exe\" \"%1\"")) {
+        for (const Expected& e : Layout(L"C:\\Apps\\Foo\\foo.exe", L"\"C:\\Apps\\Foo\\foo.exe\" \"%1\"",
+                                        L"C:\\Apps\\Foo\\foo.exe")) {
             EXPECT_TRUE(HasString(root, e));
         }
         EXPECT_EQ(test_platform::NotificationCount(), 1);
@@ -80,20 +82,27 @@ TEST_F(RegisterBrowserTest, WritesTheWholeLayoutUnderEitherRoot) {
     }
 }
 
-TEST_F(RegisterBrowserTest, ClassOpenCommandPassesTheLinkOtherPlacesKeepThePath) {
+TEST_F(RegisterBrowserTest, ClassOpenCommandPassesTheLinkIconsNameTheProgram) {
     const struct {
         const wchar_t* exe;
         const wchar_t* classCommand;
+        const wchar_t* icon;  // the program alone when the path is quoted or has arguments
     } cases[] = {
-        {L"C:\\My Apps\\it's \u00e9.exe", L"\"C:\\My Apps\\it's \u00e9.exe\" \"%1\""},
-        {L"\"C:\\A B\\b.exe\" -portable", L"\"C:\\A B\\b.exe\" -portable \"%1\""},
-        {L"C:\\b.exe --url=%1", L"C:\\b.exe --url=%1"},
+        {L"C:\\My Apps\\it's \u00e9.exe", L"\"C:\\My Apps\\it's \u00e9.exe\" \"%1\"",
+         L"C:\\My Apps\\it's \u00e9.exe"},
+        {L"\"C:\\A B\\b.exe\" -portable", L"\"C:\\A B\\b.exe\" -portable \"%1\"", L"C:\\A B\\b.exe"},
+        {L"\"C:\\A B\\b.exe\"", L"\"C:\\A B\\b.exe\" \"%1\"", L"C:\\A B\\b.exe"},
+        {L"C:\\Apps\\web.exe --portable", L"\"C:\\Apps\\web.exe\" --portable \"%1\"",
+         L"C:\\Apps\\web.exe"},
+        // No program to tell the arguments from: kept as given.
+        {L"C:\\b.exe --url=%1", L"C:\\b.exe --url=%1", L"C:\\b.exe --url=%1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.exe)));
         SetUp();
+        test_platform::PutFile(L"C:\\Apps\\web.exe", {});
         EXPECT_EQ(RunCommand({L"HKCU", L"Foo", c.exe}).status, 0);
-        for (const Expected& e : Layout(c.exe, c.classCommand)) {
+        for (const Expected& e : Layout(c.exe, c.classCommand, c.icon)) {
             EXPECT_TRUE(HasString(RootKey::CurrentUser, e));
         }
     }
