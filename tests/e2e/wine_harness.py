@@ -99,13 +99,19 @@ def _environment(prefix, wine_loader):
 FIXED_LAYOUT = ["setarch", "-R"]
 
 
-def _wine(prefix, *args, wine_loader=None, **kwargs):
+# A display for programs that must show a window (Debian's xvfb).
+ON_A_DISPLAY = ["xvfb-run", "-a"]
+
+
+def _wine(prefix, *args, wine_loader=None, display=False, **kwargs):
     """Runs a Windows program in prefix, by default with the loader that
-    matches the exe (its helper programs are built for the same machine)."""
+    matches the exe (its helper programs are built for the same machine),
+    and with a virtual display when asked."""
     wine_loader = wine_loader or loader()
-    kwargs.setdefault("stdin", subprocess.DEVNULL)
-    return subprocess.run(FIXED_LAYOUT + [wine_loader, *args],
-                          env=_environment(prefix, wine_loader), **kwargs)
+    if kwargs.get("stdin") is None:
+        kwargs["stdin"] = subprocess.DEVNULL
+    command = (ON_A_DISPLAY if display else []) + FIXED_LAYOUT + [wine_loader, *args]
+    return subprocess.run(command, env=_environment(prefix, wine_loader), **kwargs)
 
 
 def _start_server(prefix):
@@ -241,12 +247,13 @@ class WinePrefix:
         assert windows_path[:3].upper() == "C:\\", windows_path
         return os.path.join(self.path, "drive_c", *windows_path[3:].split("\\"))
 
-    def run_raw(self, program, *args, timeout=120, wine_loader=None):
-        """Runs a program with the exe's loader, or wine_loader; its status and
-        raw output."""
-        completed = _wine(self.path, program, *args, wine_loader=wine_loader,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout,
-                          check=False)
+    def run_raw(self, program, *args, timeout=120, wine_loader=None, stdin=None, display=False):
+        """Runs a program with the exe's loader, or wine_loader, reading
+        stdin (default: nothing), on a virtual display when asked; its status
+        and raw output."""
+        completed = _wine(self.path, program, *args, wine_loader=wine_loader, display=display,
+                          stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          timeout=timeout, check=False)
         return completed.returncode, completed.stdout
 
     def run(self, program, *args, timeout=120):

@@ -52,6 +52,7 @@ std::wstring ExpandUnderWow64(const std::wstring& text) {
     const std::map<std::wstring, std::wstring> environment = {
         {L"%ProgramW6432%", L"C:\\Program Files"},
         {L"%ProgramFiles%", L"C:\\Program Files (x86)"},
+        {L"%ProgramFiles(x86)%", L"C:\\Program Files (x86)"},
     };
     std::wstring out = platform::WithNativeVariables(text);
     for (const auto& [name, value] : environment) {
