@@ -63,8 +63,8 @@ const wchar_t* const kMessages[] = {
     L"Opened Settings > Default apps for %ls.",
     L"Failed to open Settings: %ls",
     L"Opened Control Panel > Default Programs for %ls instead.",
-    L"%ls is registered under HKCU; choose it by hand in Control Panel > Default Programs on "
-    L"Windows 7 and 8, or in Settings > Apps > Default apps on later versions.",
+    (L"%ls is registered under HKCU; choose it by hand in Control Panel > Default Programs on "
+     L"Windows 7 and 8, or in Settings > Apps > Default apps on later versions."),
     L"%ls is registered correctly under HKCU.",
     L"%ls problem(s) under HKCU; register it again to repair.",
     L"Successfully deleted browser class key: %ls",
