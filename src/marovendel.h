@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "registration.h"
 #include "registry/registry.h"
@@ -72,6 +73,27 @@ Outcome OpenDefaultAppsSettings(RootKey root, const registration::ClientName& cl
 // prints every part that would keep it out of Default apps or keep a link
 // from opening.
 Outcome CheckBrowser(RootKey root, const registration::ClientName& clientName);
+// One value of an associations key: the type or scheme, and the class it names.
+struct Association {
+    std::wstring name;
+    std::wstring progId;
+};
+// A registration as check reads it, without printing anything.
+struct RegistrationFindings {
+    // The client's key or its RegisteredApplications entry exists.
+    bool registered = false;
+    // Each problem, as the line check prints for it.
+    std::vector<std::wstring> problems;
+    // How many of them are in the client's own open command, which only the
+    // Start menu's entry uses; the rest are in the capabilities or classes.
+    std::size_t clientCommandProblems = 0;
+    // The capabilities' ApplicationName; empty when it is not a readable string.
+    std::wstring applicationName;
+    // The associations that name a class, in the order the registry lists them.
+    std::vector<Association> fileAssociations;
+    std::vector<Association> urlAssociations;
+};
+RegistrationFindings InspectRegistration(RootKey root, const registration::ClientName& clientName);
 // The program a command starts, found as CreateProcess finds it: a quoted
 // first token names it; otherwise each prefix that ends at a space is tried,
 // shortest first, then the whole command.
