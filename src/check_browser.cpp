@@ -321,10 +321,6 @@ void CheckCapabilities(Report& report, const std::wstring& capabilitiesPath) {
         return;
     }
     CheckDescription(report, capabilities, capabilitiesPath);
-    const StringRead applicationName = ReadString(capabilities, L"ApplicationName");
-    if (applicationName.status == kSuccess && applicationName.isString) {
-        report.findings.applicationName = applicationName.text;
-    }
     std::vector<std::wstring> classes;
     CollectUrlClasses(report, capabilitiesPath, classes);
     CollectFileClasses(report, capabilitiesPath, classes);
@@ -413,6 +409,7 @@ RegistrationFindings InspectRegistration(RootKey root, const ClientName& clientN
         ReportUnopenedKey(report, root, clientPath, clientStatus);
     }
     report.findings.clientCommandProblems = report.findings.problems.size() - before;
+    report.findings.capabilitiesPath = capabilitiesPath;
     CheckCapabilities(report, capabilitiesPath);
     return report.findings;
 }

@@ -87,8 +87,8 @@ struct RegistrationFindings {
     // How many of them are in the client's own open command, which only the
     // Start menu's entry uses; the rest are in the capabilities or classes.
     std::size_t clientCommandProblems = 0;
-    // The capabilities' ApplicationName; empty when it is not a readable string.
-    std::wstring applicationName;
+    // Where the RegisteredApplications entry finds the capabilities.
+    std::wstring capabilitiesPath;
     // The associations that name a class, in the order the registry lists them.
     std::vector<Association> fileAssociations;
     std::vector<Association> urlAssociations;
