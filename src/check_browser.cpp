@@ -343,22 +343,6 @@ std::wstring ClaimedClass(const Report& report, const ClientName& clientName,
     return registration::ProgId(clientName);
 }
 
-// name as one word of a command line: quoted when it holds a blank or a
-// character the console treats specially, with its own quotes escaped.
-std::wstring CommandLineWord(const std::wstring& name) {
-    if (name.find_first_of(L" \t\"&|<>^()") == std::wstring::npos) {
-        return name;
-    }
-    std::wstring word = L"\"";
-    for (wchar_t ch : name) {
-        if (ch == L'"') {
-            word += L'\\';
-        }
-        word += ch;
-    }
-    return word + L"\"";
-}
-
 // What Windows opens the web with now, as it decides it: information, not
 // problems. When the browser checked out sound but does not open http, the
 // last line names the command that opens its Default apps page.

@@ -3,6 +3,8 @@
 // which stands on the registry layer.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -105,6 +107,16 @@ struct CommandProgram {
 };
 CommandProgram FindCommandProgram(const std::wstring& command);
 
+// defaults_file.cpp
+struct DefaultsOptions {
+    std::wstring file;  // where to write it; empty: beside Marovendel.exe
+    bool once = false;  // applied once, as a suggestion the user may change
+};
+// Writes the default-associations file of a registration under HKLM, whose
+// associations check finds sound, then prints how to apply it.
+Outcome WriteDefaultAssociations(RootKey root, const registration::ClientName& clientName,
+                                 const DefaultsOptions& options);
+
 // text.cpp
 // Printf-style output to standard output; %ls for wide strings.
 void Print(const wchar_t* format, ...);
@@ -114,3 +126,10 @@ bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b);
 const wchar_t* RootWord(RootKey root);
 // The line of settings and check for a name that root does not know.
 void PrintNotRegistered(RootKey root, const registration::ClientName& clientName);
+// The code point at text[i], moving i past it; U+FFFD for a lone surrogate.
+std::uint32_t NextCodePoint(const std::wstring& text, std::size_t& i);
+// Appends code's UTF-8 bytes to out.
+void AppendUtf8(std::string& out, std::uint32_t code);
+// name as one word of a command line: quoted when it holds a blank or a
+// character the console treats specially, with its own quotes escaped.
+std::wstring CommandLineWord(const std::wstring& name);
