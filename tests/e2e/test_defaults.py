@@ -109,7 +109,8 @@ class DefaultsTest(unittest.TestCase):
 
 
 class DriveWarningTest(unittest.TestCase):
-    """Wine takes drive types from HKLM\\Software\\Wine\\Drives."""
+    """Wine takes drive types from HKLM\\Software\\Wine\\Drives, and gives a
+    folder that every Unix user may write a list that lets Everyone write."""
 
     DRIVES = {"e:": "floppy", "n:": "network", "f:": "hd"}
 
@@ -122,6 +123,9 @@ class DriveWarningTest(unittest.TestCase):
             open(os.path.join(folder, "Foo", "foo.exe"), "wb").close()
             os.symlink(folder, os.path.join(cls.prefix.path, "dosdevices", letter))
             cls.prefix.reg("add", "HKLM\\Software\\Wine\\Drives", "/v", letter, "/d", kind, "/f")
+        for folder, mode in (("C:\\Open", 0o777), ("C:\\Closed", 0o755)):
+            put_program(cls.prefix, folder + "\\foo.exe")
+            os.chmod(cls.prefix.unix_path(folder), mode)
         # The mount manager reads the drive types when it starts.
         wine_harness._stop_server(cls.prefix.path)
         wine_harness._start_server(cls.prefix.path)
@@ -130,25 +134,26 @@ class DriveWarningTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.prefix.close()
 
-    def test_only_removable_and_network_drives_warn_and_only_under_hklm(self):
+    def test_only_a_program_standard_users_could_change_warns_and_only_under_hklm(self):
         cases = [
-            ("HKLM", "e", "removable"),
-            ("HKLM", "n", "network"),
-            ("HKLM", "f", None),
-            ("HKCU", "e", None),
+            ("HKLM", "E:\\Foo\\foo.exe", "on a removable drive"),
+            ("HKLM", "N:\\Foo\\foo.exe", "on a network drive"),
+            ("HKLM", "F:\\Foo\\foo.exe", None),
+            ("HKLM", "C:\\Open\\foo.exe", "in C:\\Open, which standard users may change"),
+            ("HKLM", "C:\\Closed\\foo.exe", None),
+            ("HKCU", "E:\\Foo\\foo.exe", None),
         ]
-        for root, letter, kind in cases:
-            with self.subTest(root=root, drive=letter):
-                exe = "%s:\\Foo\\foo.exe" % letter.upper()
+        for root, exe, where in cases:
+            with self.subTest(root=root, exe=exe):
                 result = self.prefix.marovendel(root, "Foo", exe)
                 self.assertEqual(result.status, 0, result)
                 self.assertEqual(result.stdout,
                                  "Portable browser registered successfully.\nhttp/https: FooURL\n")
-                if kind is None:
+                if where is None:
                     self.assertNotIn("Warning:", result.stderr)
                 else:
-                    self.assertIn("Warning: %s lies on a %s drive, so any of them could replace "
-                                  "it" % (exe, kind), result.stderr)
+                    self.assertIn("Warning: %s lies %s, so any of them could replace it"
+                                  % (exe, where), result.stderr)
 
 
 if __name__ == "__main__":
