@@ -51,6 +51,9 @@ TEST_F(DefaultsFileTest, WritesEachFileTypeThenEachSchemeOfTheRegistration) {
         SCOPED_TRACE(c.id);
         SetUp();
         RegisterForAll(L"Foo");
+        // Writing the file only reads HKLM.
+        test_platform::SetAdministrator(false);
+        registry::memory::SetAdministrator(false);
         const CommandResult result = RunCommand(c.words);
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(result.output.substr(0, result.output.find(L'\n') + 1),
