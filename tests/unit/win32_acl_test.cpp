@@ -1,5 +1,5 @@
-// Folder access lists as Windows stores them, built from their SDDL form,
-// read into the decision's entries and decided.
+// Whether a folder's access list lets standard users change it: lists as
+// Windows stores them, built from their SDDL form, read and decided.
 #include <windows.h>
 
 #include <sddl.h>
@@ -26,7 +26,14 @@ TEST(Win32AclTest, BuiltSecurityDescriptorsAreReadAndDecided) {
         {L"D:(A;;WD;;;WD)", true},
         {L"D:(A;;WO;;;IU)", true},
         {L"D:(A;;FA;;;S-1-5-21-1-2-3-1001)", false},
+        {L"D:(A;;GW;;;BU)", true},
+        {L"D:(A;OICIIO;FA;;;BU)", false},
+        // Windows reads the list in order: what is denied first stays denied.
         {L"D:(D;;0x1301bf;;;WD)(A;;0x1301bf;;;BU)", false},
+        {L"D:(D;;0x1301bf;;;BU)(A;;0x1301bf;;;BU)", false},
+        {L"D:(A;;0x1301bf;;;BU)(D;;0x1301bf;;;BU)", true},
+        {L"D:(D;;0x1301bf;;;BU)(A;;0x1301bf;;;AU)", true},
+        {L"D:", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.sddl)));
