@@ -24,7 +24,9 @@ constexpr const wchar_t* kUsageLines[] = {
     L"       %ls defaults HKLM <BrowserName> [file] [-once]\n",
 };
 
-enum class Form { Usage, RootUsage, Refusal, List, Register, Delete, Settings, Check, Defaults, Drop };
+enum class Form {
+    Usage, RootUsage, Refusal, List, Register, Delete, Settings, Check, Defaults, Drop
+};
 
 // One run's command, as the command line asks for it.
 struct Command {
@@ -43,7 +45,8 @@ bool IsWord(const wchar_t* argument, const wchar_t* word) {
 }
 
 bool IsCommandWord(const wchar_t* word) {
-    for (const wchar_t* command : {L"list", L"HKCU", L"HKLM", L"delete", L"settings", L"check", L"defaults"}) {
+    for (const wchar_t* command :
+         {L"list", L"HKCU", L"HKLM", L"delete", L"settings", L"check", L"defaults"}) {
         if (IsWord(word, command)) {
             return true;
         }
