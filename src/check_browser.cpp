@@ -4,7 +4,6 @@
 // now. Each line names the key, and the value in
 // parentheses ("(default)" for the unnamed one). Every key is opened for
 // reading only.
-#include <utility>
 #include <vector>
 
 #include "marovendel.h"
@@ -26,9 +25,7 @@ constexpr std::size_t kMaxValueNameChars = 16383;
 
 struct Report {
     RootKey root;
-    int problems = 0;
-    // Each association the capabilities name, with the class it names.
-    std::vector<std::pair<std::wstring, std::wstring>> associations = {};
+    RegistrationFindings findings = {};
 };
 
 // "HKCU\path", the way every line names a key.
@@ -42,8 +39,7 @@ std::wstring ValueName(RootKey root, const std::wstring& path, const wchar_t* na
 }
 
 void AddProblem(Report& report, const std::wstring& where, const std::wstring& what) {
-    Print(L"  %ls: %ls\n", where.c_str(), what.c_str());
-    ++report.problems;
+    report.findings.problems.push_back(L"  " + where + L": " + what + L"\n");
 }
 
 void ReportUnopenedKey(Report& report, RootKey root, const std::wstring& path, Status status) {
@@ -219,10 +215,12 @@ bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) 
     return false;
 }
 
-// Adds the class each value of an associations key names to classes (once
-// each), reporting values that cannot name one. Returns the value names.
+// Adds each value of an associations key that names a class to found, and
+// the class to classes (once each), reporting values that cannot name one.
+// Returns the value names.
 std::vector<std::wstring> CollectClasses(Report& report, const Key& associations,
                                          const std::wstring& path,
+                                         std::vector<Association>& found,
                                          std::vector<std::wstring>& classes) {
     std::vector<std::wstring> names;
     for (std::uint32_t index = 0;; ++index) {
@@ -250,7 +248,7 @@ std::vector<std::wstring> CollectClasses(Report& report, const Key& associations
         } else if (registry::Utf16Length(progId) > registry::kMaxKeyNameChars) {
             AddProblem(report, where, L"the value is too long to name a class");
         } else {
-            report.associations.emplace_back(name, progId);
+            found.push_back(Association{name, progId});
             if (!Contains(classes, progId)) {
                 classes.push_back(progId);
             }
@@ -267,7 +265,8 @@ void CollectUrlClasses(Report& report, const std::wstring& capabilitiesPath,
     if (!OpenRequiredKey(report, report.root, path, associations)) {
         return;
     }
-    const std::vector<std::wstring> names = CollectClasses(report, associations, path, classes);
+    const std::vector<std::wstring> names =
+        CollectClasses(report, associations, path, report.findings.urlAssociations, classes);
     for (const wchar_t* scheme : {L"http", L"https"}) {
         if (!Contains(names, scheme)) {
             AddProblem(report, ValueName(report.root, path, scheme), L"the value is missing");
@@ -280,7 +279,7 @@ void CollectFileClasses(Report& report, const std::wstring& capabilitiesPath,
     const std::wstring path = registration::FileAssociationsPath(capabilitiesPath);
     Key associations;
     if (OpenOptionalKey(report, report.root, path, associations)) {
-        CollectClasses(report, associations, path, classes);
+        CollectClasses(report, associations, path, report.findings.fileAssociations, classes);
     }
 }
 
@@ -334,28 +333,14 @@ void CheckCapabilities(Report& report, const std::wstring& capabilitiesPath) {
 // <Name>URL when they name none.
 std::wstring ClaimedClass(const Report& report, const ClientName& clientName,
                           const std::wstring& association) {
-    for (const auto& claimed : report.associations) {
-        if (EqualsIgnoringCase(claimed.first, association)) {
-            return claimed.second;
+    for (const auto* found : {&report.findings.urlAssociations, &report.findings.fileAssociations}) {
+        for (const Association& claimed : *found) {
+            if (EqualsIgnoringCase(claimed.name, association)) {
+                return claimed.progId;
+            }
         }
     }
     return registration::ProgId(clientName);
-}
-
-// name as one word of a command line: quoted when it holds a blank or a
-// character the console treats specially, with its own quotes escaped.
-std::wstring CommandLineWord(const std::wstring& name) {
-    if (name.find_first_of(L" \t\"&|<>^()") == std::wstring::npos) {
-        return name;
-    }
-    std::wstring word = L"\"";
-    for (wchar_t ch : name) {
-        if (ch == L'"') {
-            word += L'\\';
-        }
-        word += ch;
-    }
-    return word + L"\"";
 }
 
 // What Windows opens the web with now, as it decides it: information, not
@@ -381,7 +366,7 @@ void PrintCurrentDefaults(const Report& report, const ClientName& clientName) {
             othersOpenHttp = othersOpenHttp || std::wstring(association) == L"http";
         }
     }
-    if (report.problems == 0 && othersOpenHttp) {
+    if (report.findings.problems.empty() && othersOpenHttp) {
         Print(L"%ls is not the default for http; Marovendel.exe settings %ls %ls opens its "
               L"Default apps page.\n",
               clientName.c_str(), RootWord(report.root), CommandLineWord(clientName.Text()).c_str());
@@ -390,31 +375,47 @@ void PrintCurrentDefaults(const Report& report, const ClientName& clientName) {
 
 }  // namespace
 
-Outcome CheckBrowser(RootKey root, const ClientName& clientName) {
+RegistrationFindings InspectRegistration(RootKey root, const ClientName& clientName) {
     const std::wstring clientPath = registration::ClientKeyPath(clientName);
     Key client;
     const Status clientStatus = registry::OpenKey(root, clientPath, Access::Read, client);
     const RegisteredEntry entry = ReadRegisteredEntry(root, clientName);
-    if (clientStatus == registry::kFileNotFound && entry.IsAbsent()) {
-        PrintNotRegistered(root, clientName);
-        return Outcome::Refused;
-    }
     Report report{root};
+    report.findings.registered = clientStatus != registry::kFileNotFound || !entry.IsAbsent();
+    if (!report.findings.registered) {
+        return report.findings;
+    }
     const std::wstring capabilitiesPath = CheckRegisteredEntry(report, entry, clientName);
+    const std::size_t before = report.findings.problems.size();
     if (clientStatus == kSuccess) {
         CheckClientCommand(report, clientPath);
     } else if (clientStatus != registry::kFileNotFound) {
         ReportUnopenedKey(report, root, clientPath, clientStatus);
     }
+    report.findings.clientCommandProblems = report.findings.problems.size() - before;
+    report.findings.capabilitiesPath = capabilitiesPath;
     CheckCapabilities(report, capabilitiesPath);
-    if (report.problems == 0) {
+    return report.findings;
+}
+
+Outcome CheckBrowser(RootKey root, const ClientName& clientName) {
+    Report report{root, InspectRegistration(root, clientName)};
+    if (!report.findings.registered) {
+        PrintNotRegistered(root, clientName);
+        return Outcome::Refused;
+    }
+    for (const std::wstring& line : report.findings.problems) {
+        Print(L"%ls", line.c_str());
+    }
+    const std::size_t problems = report.findings.problems.size();
+    if (problems == 0) {
         Print(L"%ls is registered correctly under %ls.\n", clientName.c_str(), RootWord(root));
     } else {
         Print(L"%ls has %d problem(s) under %ls; register it again to repair.\n",
-              clientName.c_str(), report.problems, RootWord(root));
+              clientName.c_str(), static_cast<int>(problems), RootWord(root));
     }
     PrintCurrentDefaults(report, clientName);
-    return report.problems == 0 ? Outcome::Done : Outcome::Failed;
+    return problems == 0 ? Outcome::Done : Outcome::Failed;
 }
 
 CommandProgram FindCommandProgram(const std::wstring& command) {

@@ -21,9 +21,12 @@ constexpr const wchar_t* kUsageLines[] = {
     L"delete <HKCU|HKLM> <BrowserName> [-nobackup]\n",
     L"       %ls settings <HKCU|HKLM> <BrowserName> | check <HKCU|HKLM> <BrowserName> | "
     L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n",
+    L"       %ls defaults HKLM <BrowserName> [file] [-once]\n",
 };
 
-enum class Form { Usage, RootUsage, Refusal, List, Register, Delete, Settings, Check, Drop };
+enum class Form {
+    Usage, RootUsage, Refusal, List, Register, Delete, Settings, Check, Defaults, Drop
+};
 
 // One run's command, as the command line asks for it.
 struct Command {
@@ -34,6 +37,7 @@ struct Command {
     std::wstring executablePath;              // Register; Drop: the dropped file
     RegistrationOptions registrationOptions;  // Register
     DeleteOptions options;                    // Delete
+    DefaultsOptions defaults;                 // Defaults
 };
 
 bool IsWord(const wchar_t* argument, const wchar_t* word) {
@@ -41,7 +45,8 @@ bool IsWord(const wchar_t* argument, const wchar_t* word) {
 }
 
 bool IsCommandWord(const wchar_t* word) {
-    for (const wchar_t* command : {L"list", L"HKCU", L"HKLM", L"delete", L"settings", L"check"}) {
+    for (const wchar_t* command :
+         {L"list", L"HKCU", L"HKLM", L"delete", L"settings", L"check", L"defaults"}) {
         if (IsWord(word, command)) {
             return true;
         }
@@ -73,9 +78,9 @@ Command Named(Command command, const wchar_t* text) {
     return command.name ? command : Refusal(problem);
 }
 
-// delete, settings or check with at least two words after it: a root word
-// and a name. Only delete writes, so only delete needs an administrator for
-// HKLM.
+// delete, settings, check or defaults with at least two words after it: a
+// root word and a name. Only delete writes to the registry, so only delete
+// needs an administrator for HKLM.
 Command ParseNamedForm(Form form, bool isAdmin, wchar_t** words, int available) {
     Command command;
     command.form = form;
@@ -91,6 +96,15 @@ Command ParseNamedForm(Form form, bool isAdmin, wchar_t** words, int available) 
         const std::wstring word = words[extra];
         command.options.noBackup = command.options.noBackup || word == L"-nobackup";
         command.options.all = command.options.all || word == L"-all";
+    }
+    // The words after the name may be a file and -once, in either order.
+    for (int extra = 2; form == Form::Defaults && extra < available && extra < 4; ++extra) {
+        const std::wstring word = words[extra];
+        if (word == L"-once") {
+            command.defaults.once = true;
+        } else if (command.defaults.file.empty()) {
+            command.defaults.file = word;
+        }
     }
     return Named(std::move(command), words[1]);
 }
@@ -145,6 +159,9 @@ Command ParseCommandLine(int argc, wchar_t** argv, bool isAdmin) {
             if (IsWord(word, L"check")) {
                 return ParseNamedForm(Form::Check, isAdmin, argv + index + 1, following);
             }
+            if (IsWord(word, L"defaults")) {
+                return ParseNamedForm(Form::Defaults, isAdmin, argv + index + 1, following);
+            }
         }
         ++index;
     }
@@ -189,6 +206,8 @@ Outcome Run(const Command& command, const wchar_t* program) {
         return DeleteBrowser(*command.root, *command.name, command.options);
     case Form::Settings:
         return OpenDefaultAppsSettings(*command.root, *command.name);
+    case Form::Defaults:
+        return WriteDefaultAssociations(*command.root, *command.name, command.defaults);
     case Form::Drop:
         return RegisterDroppedFile(command.executablePath, program);
     case Form::Check:

@@ -3,8 +3,11 @@
 // which stands on the registry layer.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "registration.h"
 #include "registry/registry.h"
@@ -72,6 +75,27 @@ Outcome OpenDefaultAppsSettings(RootKey root, const registration::ClientName& cl
 // prints every part that would keep it out of Default apps or keep a link
 // from opening.
 Outcome CheckBrowser(RootKey root, const registration::ClientName& clientName);
+// One value of an associations key: the type or scheme, and the class it names.
+struct Association {
+    std::wstring name;
+    std::wstring progId;
+};
+// A registration as check reads it, without printing anything.
+struct RegistrationFindings {
+    // The client's key or its RegisteredApplications entry exists.
+    bool registered = false;
+    // Each problem, as the line check prints for it.
+    std::vector<std::wstring> problems;
+    // How many of them are in the client's own open command, which only the
+    // Start menu's entry uses; the rest are in the capabilities or classes.
+    std::size_t clientCommandProblems = 0;
+    // Where the RegisteredApplications entry finds the capabilities.
+    std::wstring capabilitiesPath;
+    // The associations that name a class, in the order the registry lists them.
+    std::vector<Association> fileAssociations;
+    std::vector<Association> urlAssociations;
+};
+RegistrationFindings InspectRegistration(RootKey root, const registration::ClientName& clientName);
 // The program a command starts, found as CreateProcess finds it: a quoted
 // first token names it; otherwise each prefix that ends at a space is tried,
 // shortest first, then the whole command.
@@ -83,6 +107,16 @@ struct CommandProgram {
 };
 CommandProgram FindCommandProgram(const std::wstring& command);
 
+// defaults_file.cpp
+struct DefaultsOptions {
+    std::wstring file;  // where to write it; empty: beside Marovendel.exe
+    bool once = false;  // applied once, as a suggestion the user may change
+};
+// Writes the default-associations file of a registration under HKLM, whose
+// associations check finds sound, then prints how to apply it.
+Outcome WriteDefaultAssociations(RootKey root, const registration::ClientName& clientName,
+                                 const DefaultsOptions& options);
+
 // text.cpp
 // Printf-style output to standard output; %ls for wide strings.
 void Print(const wchar_t* format, ...);
@@ -92,3 +126,10 @@ bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b);
 const wchar_t* RootWord(RootKey root);
 // The line of settings and check for a name that root does not know.
 void PrintNotRegistered(RootKey root, const registration::ClientName& clientName);
+// The code point at text[i], moving i past it; U+FFFD for a lone surrogate.
+std::uint32_t NextCodePoint(const std::wstring& text, std::size_t& i);
+// Appends code's UTF-8 bytes to out.
+void AppendUtf8(std::string& out, std::uint32_t code);
+// name as one word of a command line: quoted when it holds a blank or a
+// character the console treats specially, with its own quotes escaped.
+std::wstring CommandLineWord(const std::wstring& name);

@@ -10,46 +10,6 @@
 
 namespace {
 
-constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
-
-bool IsSurrogate(std::uint32_t unit) {
-    return unit >= 0xD800u && unit < 0xE000u;
-}
-
-// The code point at text[i], moving i past it. Where wchar_t is UTF-16 a
-// surrogate pair is one code point; a lone surrogate, or where wchar_t is 4
-// bytes a value beyond Unicode, has no UTF-8 form and becomes U+FFFD.
-std::uint32_t NextCodePoint(const std::wstring& text, std::size_t& i) {
-    const auto unit = static_cast<std::uint32_t>(text[i++]);
-    if (sizeof(wchar_t) == 2 && unit >= 0xD800u && unit < 0xDC00u && i < text.size()) {
-        const auto low = static_cast<std::uint32_t>(text[i]);
-        if (low >= 0xDC00u && low < 0xE000u) {
-            ++i;
-            return 0x10000u + ((unit - 0xD800u) << 10) + (low - 0xDC00u);
-        }
-    }
-    return IsSurrogate(unit) || unit > 0x10FFFFu ? kReplacementCharacter : unit;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    const auto byte = [&out](std::uint32_t value) { out.push_back(static_cast<char>(value)); };
-    if (code < 0x80u) {
-        byte(code);
-    } else if (code < 0x800u) {
-        byte(0xC0u | (code >> 6));
-        byte(0x80u | (code & 0x3Fu));
-    } else if (code < 0x10000u) {
-        byte(0xE0u | (code >> 12));
-        byte(0x80u | ((code >> 6) & 0x3Fu));
-        byte(0x80u | (code & 0x3Fu));
-    } else {
-        byte(0xF0u | (code >> 18));
-        byte(0x80u | ((code >> 12) & 0x3Fu));
-        byte(0x80u | ((code >> 6) & 0x3Fu));
-        byte(0x80u | (code & 0x3Fu));
-    }
-}
-
 bool IsUnreserved(unsigned char ch) {
     return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
            ch == '-' || ch == '.' || ch == '_' || ch == '~';

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/folder_access.h"
+
 namespace platform {
 
 // Whether the caller's token holds the built-in Administrators group.
@@ -28,6 +30,10 @@ public:
     FlushOutputOnExit(const FlushOutputOnExit&) = delete;
     FlushOutputOnExit& operator=(const FlushOutputOnExit&) = delete;
 };
+
+// Writes text to standard error at once, after flushing standard output so
+// that the two arrive in the order they were written.
+void WriteError(const std::wstring& text);
 
 // The directory of the running executable, without a trailing backslash.
 bool GetExecutableDirectory(std::wstring& directory);
@@ -99,6 +105,15 @@ std::wstring ExpandEnvironment(const std::wstring& text);
 // Whether path names an existing file; a directory is not one. Under WOW64
 // System32 is the real one, as the 64-bit shell sees it.
 bool IsExistingFile(const std::wstring& path);
+
+// What kind of drive a root (C:\ or \\server\share\ with its last
+// backslash) is, as GetDriveTypeW tells it.
+enum class DriveType { Unknown, Fixed, Removable, Network, Other };
+DriveType QueryDriveType(const std::wstring& root);
+
+// The access-control list of a folder (a drive's root with its backslash);
+// false when it cannot be read.
+bool ReadFolderDacl(const std::wstring& folder, FolderDacl& out);
 
 // What a dropped file needs. Each answers from the file system and the
 // shell; none changes anything.

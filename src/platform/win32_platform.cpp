@@ -3,12 +3,15 @@
 // The calls into the shell are in win32_shell.cpp.
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <vector>
 
 #include "platform/console_window.h"
 #include "platform/native_view.h"
 #include "platform/output_buffer.h"
 #include "platform/platform.h"
+#include "platform/win32_acl.h"
 
 namespace platform {
 
@@ -43,12 +46,12 @@ void WriteAll(HANDLE handle, const char* data, DWORD size) {
     }
 }
 
-// Standard output, looked at once. A console gets the text as it is.
-// Redirected output is UTF-8 with CR LF line ends, so that no character is
-// lost to a code page.
+// Standard output or standard error, looked at once. A console gets the text
+// as it is. Redirected output is UTF-8 with CR LF line ends, so that no
+// character is lost to a code page.
 class StandardOutput {
 public:
-    StandardOutput() : handle_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+    explicit StandardOutput(DWORD which) : handle_(GetStdHandle(which)) {
         DWORD mode = 0;
         usable_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE;
         console_ = usable_ && GetConsoleMode(handle_, &mode);
@@ -106,7 +109,7 @@ private:
 
 OutputBuffer& Output() {
     // Made first, so it outlives the buffer that writes to it.
-    static const StandardOutput standardOutput;
+    static const StandardOutput standardOutput(STD_OUTPUT_HANDLE);
     static OutputBuffer buffer(kOutputPieceChars,
                                [](const std::wstring& piece) { standardOutput.Write(piece); });
     return buffer;
@@ -120,6 +123,12 @@ void WriteOutput(const std::wstring& text) {
 
 void FlushOutput() {
     Output().Flush();
+}
+
+void WriteError(const std::wstring& text) {
+    static const StandardOutput standardError(STD_ERROR_HANDLE);
+    FlushOutput();
+    standardError.Write(text);
 }
 
 namespace {
@@ -299,6 +308,50 @@ std::vector<std::wstring> FindFiles(const std::wstring& directory, const std::ws
 bool IsExistingFile(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(NativePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+DriveType QueryDriveType(const std::wstring& root) {
+    switch (GetDriveTypeW(root.c_str())) {
+    case DRIVE_FIXED:
+        return DriveType::Fixed;
+    case DRIVE_REMOVABLE:
+        return DriveType::Removable;
+    case DRIVE_REMOTE:
+        return DriveType::Network;
+    case DRIVE_UNKNOWN:
+    case DRIVE_NO_ROOT_DIR:
+        return DriveType::Unknown;
+    default:
+        return DriveType::Other;
+    }
+}
+
+namespace {
+
+// Frees on every way out what GetNamedSecurityInfoW allocated.
+class LocalMemory {
+public:
+    explicit LocalMemory(void* memory) : memory_(memory) {}
+    ~LocalMemory() { LocalFree(memory_); }
+    LocalMemory(const LocalMemory&) = delete;
+    LocalMemory& operator=(const LocalMemory&) = delete;
+
+private:
+    void* memory_;
+};
+
+}  // namespace
+
+bool ReadFolderDacl(const std::wstring& folder, FolderDacl& out) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    const LocalMemory held(descriptor);  // dacl points into it
+    out = FolderDaclOf(dacl);
+    return true;
 }
 
 std::wstring FullPath(const std::wstring& path) {

@@ -22,6 +22,9 @@ struct Machine {
     bool isAdmin = true;
     std::wstring executableDirectory = L"C:\\Tools";
     std::wstring output;  // what reached standard output
+    std::wstring errors;  // what reached standard error
+    std::map<std::wstring, platform::DriveType> driveTypes;  // by upper-case root
+    std::map<std::wstring, platform::FolderDacl> folderDacls;  // by upper-case folder
     std::size_t outputPieces = 0;
     std::map<std::wstring, std::vector<std::uint8_t>> files;
     std::map<std::uintptr_t, OpenFile> openFiles;
@@ -170,6 +173,11 @@ void FlushOutput() {
     PendingOutput().Flush();
 }
 
+void WriteError(const std::wstring& text) {
+    FlushOutput();
+    TheMachine().errors += text;
+}
+
 bool GetExecutableDirectory(std::wstring& directory) {
     if (TheMachine().executableDirectory.empty()) {
         return false;
@@ -282,6 +290,20 @@ bool IsExistingFile(const std::wstring& path) {
     return TheMachine().files.count(path) != 0 || TheMachine().files.count(FullPath(path)) != 0;
 }
 
+DriveType QueryDriveType(const std::wstring& root) {
+    auto found = TheMachine().driveTypes.find(UpperAscii(root));
+    return found == TheMachine().driveTypes.end() ? DriveType::Fixed : found->second;
+}
+
+bool ReadFolderDacl(const std::wstring& folder, FolderDacl& out) {
+    auto found = TheMachine().folderDacls.find(UpperAscii(folder));
+    if (found == TheMachine().folderDacls.end()) {
+        return false;
+    }
+    out = found->second;
+    return true;
+}
+
 std::vector<std::wstring> FindFiles(const std::wstring& directory, const std::wstring& pattern) {
     std::vector<std::wstring> names;
     const std::wstring folder = UpperAscii(directory) + L"\\";
@@ -378,6 +400,18 @@ void SetExecutableDirectory(const std::wstring& directory) {
 
 const std::wstring& Output() {
     return TheMachine().output;
+}
+
+const std::wstring& ErrorOutput() {
+    return TheMachine().errors;
+}
+
+void SetDriveType(const std::wstring& root, platform::DriveType type) {
+    TheMachine().driveTypes[UpperAscii(root)] = type;
+}
+
+void SetFolderDacl(const std::wstring& folder, const platform::FolderDacl& dacl) {
+    TheMachine().folderDacls[UpperAscii(folder)] = dacl;
 }
 
 std::size_t OutputPieceCount() {

@@ -2,7 +2,8 @@
 // pieces, as the real output is in large ones), a chosen administrator flag
 // and executable directory, files held in memory, fault injection for file
 // operations, a count of shell notifications, the environment, a record
-// of what the shell was asked to open, and what a dropped file needs: a
+// of what the shell was asked to open, standard error, drive types and
+// folder access lists, and what a dropped file needs: a
 // current folder, version records, shortcuts, current defaults and the
 // console window.
 #pragma once
@@ -11,6 +12,9 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/folder_access.h"
+#include "platform/platform.h"
 
 namespace test_platform {
 
@@ -35,6 +39,15 @@ void SetCurrentFolder(const std::wstring& folder);
 const std::wstring& Output();
 // How many pieces the output reached it in.
 std::size_t OutputPieceCount();
+// Everything written to standard error since Reset.
+const std::wstring& ErrorOutput();
+
+// The type QueryDriveType gives a root (C:\, ignoring case); every other
+// drive is fixed.
+void SetDriveType(const std::wstring& root, platform::DriveType type);
+// The list ReadFolderDacl reads for a folder (ignoring case); it cannot read
+// one for any other folder.
+void SetFolderDacl(const std::wstring& folder, const platform::FolderDacl& dacl);
 
 // Files by exact path.
 void PutFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes);

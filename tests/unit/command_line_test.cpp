@@ -12,7 +12,8 @@ const wchar_t* const kBanner =
     L"Usage: Marovendel.exe list [HKLM|HKCU] | <HKCU|HKLM> <BrowserName> <ExecutablePath> | "
     L"delete <HKCU|HKLM> <BrowserName> [-nobackup]\n"
     L"       Marovendel.exe settings <HKCU|HKLM> <BrowserName> | check <HKCU|HKLM> <BrowserName> | "
-    L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n";
+    L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n"
+    L"       Marovendel.exe defaults HKLM <BrowserName> [file] [-once]\n";
 const wchar_t* const kAdminRequired = L"Administrative privileges are required to access HKLM.\n";
 const wchar_t* const kHkcuUsage = L"Usage: Marovendel.exe HKCU <BrowserName> <ExecutablePath>\n";
 const wchar_t* const kHklmUsage = L"Usage: Marovendel.exe HKLM <BrowserName> <ExecutablePath>\n";
@@ -220,9 +221,9 @@ TEST_F(CommandLineTest, OnlyAWindowOfItsOwnWaitsForAKey) {
         std::wstring tail;
         int waits;
     } cases[] = {
-        {"double-click", true, {}, L"[-all]\n" + hint + pause, 1},
+        {"double-click", true, {}, L"[-once]\n" + hint + pause, 1},
         {"refusal", true, {L"HKCU"}, L"<ExecutablePath>\n" + pause, 1},
-        {"console", false, {}, L"[-all]\n", 0},
+        {"console", false, {}, L"[-once]\n", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);

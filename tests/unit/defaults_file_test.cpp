@@ -1,0 +1,183 @@
+// The defaults form: the file it writes from a registration, each refusal,
+// the stem of its default name, and the warning an HKLM registration gets
+// when standard users could change its program.
+#include "file_stem.h"
+#include "support/run_command.h"
+
+namespace {
+
+using platform::DriveType;
+
+const std::wstring kFooExe = L"C:\\Apps\\Foo\\foo.exe";
+
+std::string FileText(const std::wstring& path) {
+    const auto bytes = test_platform::FileContents(path);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("(no file)");
+}
+
+std::string Entry(const char* identifier, const char* progId, const char* name, bool once) {
+    return std::string("  <Association Identifier=\"") + identifier + "\" ProgId=\"" + progId +
+           "\" ApplicationName=\"" + name + (once ? "\" Suggested=\"true\" />\r\n" : "\" />\r\n");
+}
+
+class DefaultsFileTest : public CommandTest {
+protected:
+    void RegisterForAll(const std::wstring& name) {
+        test_platform::PutFile(kFooExe, {});
+        ASSERT_EQ(RunCommand({L"HKLM", name, kFooExe}).status, 0);
+    }
+};
+
+TEST_F(DefaultsFileTest, WritesEachFileTypeThenEachSchemeOfTheRegistration) {
+    const struct {
+        std::vector<std::wstring> words;
+        std::wstring target;
+        bool once;
+    } cases[] = {
+        {{L"defaults", L"hklm", L"Foo"}, L"C:\\Tools\\Foo.defaults.xml", false},
+        {{L"DEFAULTS", L"HKLM", L"Foo", L"D:\\x.xml", L"-once"}, L"D:\\x.xml", true},
+        {{L"defaults", L"HKLM", L"Foo", L"-once", L"x.xml"}, L"C:\\Users\\User\\x.xml", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.target));
+        SetUp();
+        RegisterForAll(L"Foo");
+        // Writing the file only reads HKLM.
+        test_platform::SetAdministrator(false);
+        registry::memory::SetAdministrator(false);
+        const std::wstring before = registry::memory::Dump();
+        const CommandResult result = RunCommand(c.words);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output.substr(0, result.output.find(L"(Computer")),
+                  L"Default associations written to " + c.target +
+                      L"\nFor new user profiles, run: Dism.exe /Online "
+                      L"/Import-DefaultAppAssociations:\"" + c.target +
+                      L"\"\nFor every sign-in, set the Group Policy \"Set a default associations "
+                      L"configuration file\" ");
+        EXPECT_EQ(FileText(c.target),
+                  std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n") +
+                      (c.once ? "<DefaultAssociations Version=\"1\">\r\n"
+                              : "<DefaultAssociations>\r\n") +
+                      Entry(".htm", "FooURL", "Foo", c.once) +
+                      Entry(".html", "FooURL", "Foo", c.once) +
+                      Entry("http", "FooURL", "Foo", c.once) +
+                      Entry("https", "FooURL", "Foo", c.once) + "</DefaultAssociations>\r\n");
+        EXPECT_EQ(test_platform::FilePaths().size(), 2u) << "the program and the file alone";
+        EXPECT_EQ(registry::memory::Dump(), before) << "a file name is never registered";
+    }
+}
+
+TEST_F(DefaultsFileTest, NamesAreEscapedAndTheDefaultFileNamedSafely) {
+    const std::wstring name = L"A&B \"<\u00e9>\"";
+    RegisterForAll(name);
+    registry::memory::PutString(RootKey::LocalMachine,
+                                L"Software\\Clients\\StartMenuInternet\\" + name + L"\\Capabilities",
+                                L"ApplicationName", L"It's\tA&B");
+    ASSERT_EQ(RunCommand({L"defaults", L"HKLM", name}).status, 0);
+    const std::string text = FileText(L"C:\\Tools\\A&B __\u00e9__.defaults.xml");
+    EXPECT_NE(text.find(Entry("http", "A&amp;B &quot;&lt;\xC3\xA9&gt;&quot;URL",
+                              "It&apos;s&#9;A&amp;B", false)),
+              std::string::npos)
+        << text;
+}
+
+TEST_F(DefaultsFileTest, EachRefusalIsOneLineWithStatus1AndWritesNothing) {
+    const std::wstring broken =
+        L"My Foo is not registered correctly under HKLM, so no default-associations file was "
+        L"written; Marovendel.exe check HKLM \"My Foo\" names the problems.\n";
+    const std::wstring unwritable =
+        L"Could not write C:\\x.xml, so no default-associations file was written.\n";
+    const struct {
+        const wchar_t* root;
+        const wchar_t* name;
+        const wchar_t* brokenKey;  // removed before
+        test_platform::FileOp failing;
+        std::wstring line;
+    } cases[] = {
+        {L"HKCU", L"My Foo", nullptr, test_platform::FileOp::Remove,
+         L"The default-associations file sets the defaults of every user at sign-in, so it is "
+         L"made from a registration for all users: Marovendel.exe defaults HKLM \"My Foo\"\n"},
+        {L"HKLM", L"Bar", nullptr, test_platform::FileOp::Remove,
+         L"Bar is not registered under HKLM.\n"},
+        {L"HKLM", L"My Foo", L"Software\\Classes\\My FooURL", test_platform::FileOp::Remove, broken},
+        {L"HKLM", L"My Foo", L"Software\\Clients\\StartMenuInternet\\My Foo\\Capabilities",
+         test_platform::FileOp::Remove, broken},
+        {L"HKLM", L"My Foo", nullptr, test_platform::FileOp::Create, unwritable},
+        {L"HKLM", L"My Foo", nullptr, test_platform::FileOp::Close, unwritable},
+        {L"HKLM", L"My Foo", nullptr, test_platform::FileOp::Move, unwritable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.line));
+        SetUp();
+        RegisterForAll(L"My Foo");
+        test_platform::PutFile(L"C:\\x.xml", {'o', 'l', 'd'});
+        if (c.brokenKey != nullptr) {
+            registry::DeleteTree(RootKey::LocalMachine, c.brokenKey);
+        }
+        test_platform::FailFileOperation(c.failing, L"x.xml");
+        const CommandResult result = RunCommand({L"defaults", c.root, c.name, L"C:\\x.xml"});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.output, c.line);
+        EXPECT_EQ(test_platform::FilePaths(), (std::vector<std::wstring>{kFooExe, L"C:\\x.xml"}));
+        EXPECT_EQ(FileText(L"C:\\x.xml"), "old");
+    }
+}
+
+TEST(BackupFileStemTest, MakesAnyNameSafeAsAFileName) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"My Browser", L"My Browser"}, {L"a<b>c:d\"e|f?g*h", L"a_b_c_d_e_f_g_h"},
+        {L"tab\there", L"tab_here"},    {L"con", L"con_"},
+        {L"LPT9.x", L"LPT9_.x"},        {L"COM0", L"COM0"},
+        {L"CONSOLE", L"CONSOLE"},       {L"Nul.", L"Nul__"},
+        {L"end. .", L"end___"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BackupFileStem(c.first), c.second) << testing::PrintToString(std::wstring(c.first));
+    }
+}
+
+TEST_F(DefaultsFileTest, AnHklmRegistrationWarnsWhereStandardUsersCouldChangeItsProgram) {
+    const platform::FolderDacl writable{false, {{true, platform::Trustee::Users, 0x1301BF, false}}};
+    const platform::FolderDacl readable{false, {{true, platform::Trustee::Users, 0x1200A9, false}}};
+    const struct {
+        const wchar_t* root;
+        std::wstring command;
+        DriveType drive;             // of the program's drive
+        const wchar_t* writableFolder;  // every other folder on the way is readable only
+        std::wstring where;          // empty: no warning
+    } cases[] = {
+        {L"HKLM", L"E:\\Foo\\foo.exe", DriveType::Fixed, nullptr, L""},
+        {L"HKLM", L"E:\\Foo\\foo.exe", DriveType::Removable, nullptr, L"on a removable drive"},
+        {L"HKLM", L"\\\\server\\apps\\foo.exe", DriveType::Network, nullptr, L"on a network drive"},
+        {L"HKLM", L"E:\\Foo\\foo.exe", DriveType::Other, nullptr, L""},
+        {L"HKCU", L"E:\\Foo\\foo.exe", DriveType::Removable, nullptr, L""},
+        {L"HKLM", L"\"E:\\Foo\\foo.exe\" --portable", DriveType::Fixed, L"E:\\Foo",
+         L"in E:\\Foo, which standard users may change"},
+        {L"HKLM", L"E:\\Foo\\foo.exe", DriveType::Fixed, L"E:\\",
+         L"in E:\\, which standard users may change"},
+        {L"HKCU", L"E:\\Foo\\foo.exe", DriveType::Fixed, L"E:\\", L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.command + L" " + c.root));
+        SetUp();
+        const bool unc = c.command[0] == L'\\';
+        const std::wstring program = unc ? c.command : L"E:\\Foo\\foo.exe";
+        test_platform::PutFile(program, {});
+        test_platform::SetDriveType(unc ? L"\\\\server\\apps\\" : L"e:\\", c.drive);
+        for (const wchar_t* folder : {L"E:\\Foo", L"E:\\"}) {
+            const bool open = c.writableFolder != nullptr && std::wstring(c.writableFolder) == folder;
+            test_platform::SetFolderDacl(folder, open ? writable : readable);
+        }
+        const CommandResult result = RunCommand({c.root, L"Foo", c.command});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output, L"Portable browser registered successfully.\nhttp/https: FooURL\n");
+        EXPECT_EQ(test_platform::ErrorOutput(),
+                  c.where.empty() ? L""
+                                  : L"Warning: " + program + L" lies " + c.where +
+                                        L", so any of them could replace it and run code as every "
+                                        L"user who opens a link; it belongs in a folder under "
+                                        L"Program Files.\n");
+    }
+}
+
+}  // namespace
