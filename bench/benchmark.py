@@ -5,6 +5,7 @@ start-up against an exe that does nothing.
   bench/benchmark.py list [N ...]      N clients per root (default 0 100 1000 2000)
   bench/benchmark.py delete [V ...]    one client of V values (default 1000 10000 30000)
   bench/benchmark.py start [EXE ...]   `list` on 10 clients per root against an empty exe
+  bench/benchmark.py crowded [V ...]   as delete, in a store of 2000 clients per root (default 10000)
 
 list: for each N a fresh Wine prefix gets N browser clients under each root,
 shaped as installers leave them, plus IEXPLORE.EXE, from one `reg import`.
@@ -20,6 +21,10 @@ RUNS times each, with the key imported again before every run and only the
 commands timed: `Marovendel.exe delete HKCU Big` (backup checked to hold all V
 values) against `reg export <key> <file> /y` plus `reg delete <key> /f`.
 "start-up" is the median of Marovendel.exe run without arguments.
+
+crowded: as delete, but the fresh prefix first gets 2000 clients per root as
+for list, so that the store is as full as on a machine with many browsers
+and the removal's cost beside `reg` shows at that size.
 
 start: one fresh prefix gets 10 clients per root as for list. Then, RUNS
 times (default 11 here), after one untimed run of each: the empty exe, then
@@ -199,8 +204,15 @@ def backed_up_values(prefix):
     return sum(1 for line in text.split("\n") if line.startswith('"Value'))
 
 
-def measure_delete(total):
+CROWDED_CLIENTS = 2000
+
+
+def measure_delete(total, clients=0):
     with WinePrefix("bench-delete") as prefix:
+        if clients:
+            with open(prefix.unix_path("C:\\bench-clients.reg"), "wb") as handle:
+                handle.write(registration_file(clients).encode("ascii"))
+            timed(prefix, "reg", "import", "C:\\bench-clients.reg")
         with open(prefix.unix_path("C:\\bench.reg"), "w", newline="") as handle:
             handle.write(values_file(total))
         startup = statistics.median(timed(prefix, EXE_WINDOWS_PATH, expect=(1,))[0]
@@ -218,13 +230,15 @@ def measure_delete(total):
         return startup, statistics.median(ours), statistics.median(theirs)
 
 
-def bench_delete(sizes):
+def bench_delete(sizes, clients=0):
     sizes = sizes or [1000, 10000, 30000]
+    if clients:
+        print("in a store of %d clients per root" % clients)
     print("| values | `delete` | `reg export` + `reg delete` | `delete` / reg | start-up |")
     print("|---:|---:|---:|---:|---:|")
     results = []
     for total in sizes:
-        startup, ours, theirs = measure_delete(total)
+        startup, ours, theirs = measure_delete(total, clients)
         results.append((total, ours))
         print("| %d | %.3f | %.3f | %.2f | %.3f |" % (total, ours, theirs, ours / theirs, startup),
               flush=True)
@@ -293,7 +307,8 @@ def bench_start(others):
 
 
 def main(argv):
-    commands = {"list": bench_list, "delete": bench_delete}
+    commands = {"list": bench_list, "delete": bench_delete,
+                "crowded": lambda sizes: bench_delete(sizes or [10000], CROWDED_CLIENTS)}
     if len(argv) < 2 or (argv[1] not in commands and argv[1] != "start"):
         print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
         return 1

@@ -62,6 +62,10 @@ struct DeleteOptions {
 // step succeeded.
 Outcome DeleteBrowser(RootKey root, const registration::ClientName& clientName,
                       const DeleteOptions& options);
+// The backup's file name without ".reg": clientName with what a Windows file
+// name cannot hold made "_", and "_" after a device name (CON, NUL, COM1...).
+// The file itself holds the name unchanged.
+std::wstring BackupFileStem(const std::wstring& clientName);
 
 // open_settings.cpp
 // Opens the client's own page in Settings > Default apps.

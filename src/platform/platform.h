@@ -19,6 +19,10 @@ bool IsMemberOfAdministrators();
 void WriteOutput(const std::wstring& text);
 void FlushOutput();
 
+// Writes text to standard error at once, after what is queued for standard
+// output: warnings that leave standard output as it would be without them.
+void WriteError(const std::wstring& text);
+
 // Flushes standard output when it goes out of scope, so that every way out of
 // the function that holds it delivers what was printed.
 class FlushOutputOnExit {
@@ -73,8 +77,11 @@ bool CreateFileForWriting(const std::wstring& path, File& out);
 bool WriteToFile(File& file, const void* bytes, std::size_t count);
 // Flushes and closes; false when the data may not have reached the file.
 bool CloseFile(File& file);
-// Moves from over to, replacing to, in one step.
-bool MoveFileOver(const std::wstring& from, const std::wstring& to);
+// Moves from to the name to, written through to the disk, when no file has
+// that name; false, with both left as they were, when one has.
+bool MoveFileToNewName(const std::wstring& from, const std::wstring& to);
+// The whole contents of an existing file; false when it cannot be read.
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes);
 bool RemoveFile(const std::wstring& path);
 
 // Tells the shell that file and protocol associations changed.

@@ -42,12 +42,12 @@ void WriteAll(HANDLE handle, const char* data, DWORD size) {
     }
 }
 
-// Standard output, looked at once. A console gets the text as it is.
+// Standard output (or error), looked at once. A console gets the text as it is.
 // Redirected output is UTF-8 with CR LF line ends, so that no character is
 // lost to a code page.
 class StandardOutput {
 public:
-    StandardOutput() : handle_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+    explicit StandardOutput(DWORD which = STD_OUTPUT_HANDLE) : handle_(GetStdHandle(which)) {
         DWORD mode = 0;
         usable_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE;
         console_ = usable_ && GetConsoleMode(handle_, &mode);
@@ -119,6 +119,12 @@ void WriteOutput(const std::wstring& text) {
 
 void FlushOutput() {
     Output().Flush();
+}
+
+void WriteError(const std::wstring& text) {
+    FlushOutput();
+    static const StandardOutput standardError(STD_ERROR_HANDLE);
+    standardError.Write(text);
 }
 
 namespace {
@@ -195,9 +201,34 @@ bool CloseFile(File& file) {
     return flushed && closed;
 }
 
-bool MoveFileOver(const std::wstring& from, const std::wstring& to) {
-    return MoveFileExW(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+bool MoveFileToNewName(const std::wstring& from, const std::wstring& to) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when to exists.
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
+    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const File file(reinterpret_cast<std::uintptr_t>(handle));  // closes it
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle, &size) || size.QuadPart > 0x7FFFFFFF) {
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        if (!::ReadFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &read,
+                        nullptr) ||
+            read == 0) {
+            return false;
+        }
+        done += read;
+    }
+    return true;
 }
 
 bool RemoveFile(const std::wstring& path) {

@@ -22,6 +22,7 @@ struct Machine {
     bool isAdmin = true;
     std::wstring executableDirectory = L"C:\\Tools";
     std::wstring output;  // what reached standard output
+    std::wstring errors;  // what reached standard error
     std::size_t outputPieces = 0;
     std::map<std::wstring, std::vector<std::uint8_t>> files;
     std::map<std::uintptr_t, OpenFile> openFiles;
@@ -168,6 +169,11 @@ void FlushOutput() {
     PendingOutput().Flush();
 }
 
+void WriteError(const std::wstring& text) {
+    FlushOutput();
+    TheMachine().errors += text;
+}
+
 bool GetExecutableDirectory(std::wstring& directory) {
     if (TheMachine().executableDirectory.empty()) {
         return false;
@@ -221,16 +227,26 @@ bool CloseFile(File& file) {
     return Logged(test_platform::FileOp::Close, path, !failed);
 }
 
-bool MoveFileOver(const std::wstring& from, const std::wstring& to) {
+bool MoveFileToNewName(const std::wstring& from, const std::wstring& to) {
     Machine& machine = TheMachine();
     auto source = machine.files.find(from);
-    if (Fails(test_platform::FileOp::Move, to) || source == machine.files.end()) {
+    if (Fails(test_platform::FileOp::Move, to) || source == machine.files.end() ||
+        machine.files.count(to) != 0) {
         return Logged(test_platform::FileOp::Move, to, false);
     }
     std::vector<std::uint8_t> contents = std::move(source->second);
     machine.files.erase(source);
     machine.files[to] = std::move(contents);
     return Logged(test_platform::FileOp::Move, to, true);
+}
+
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
+    const auto found = TheMachine().files.find(path);
+    if (Fails(test_platform::FileOp::Read, path) || found == TheMachine().files.end()) {
+        return Logged(test_platform::FileOp::Read, path, false);
+    }
+    bytes = found->second;
+    return Logged(test_platform::FileOp::Read, path, true);
 }
 
 bool RemoveFile(const std::wstring& path) {
@@ -371,6 +387,10 @@ void SetExecutableDirectory(const std::wstring& directory) {
 
 const std::wstring& Output() {
     return TheMachine().output;
+}
+
+const std::wstring& ErrorOutput() {
+    return TheMachine().errors;
 }
 
 std::size_t OutputPieceCount() {

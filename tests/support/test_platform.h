@@ -14,7 +14,7 @@
 
 namespace test_platform {
 
-enum class FileOp { Create, Write, Close, Move, Remove };
+enum class FileOp { Create, Write, Close, Move, Remove, Read };
 
 // Back to a fresh machine: administrator, executable C:\Tools\Marovendel.exe,
 // current folder C:\Users\User, no files, no output, no faults, no version
@@ -33,6 +33,8 @@ void SetCurrentFolder(const std::wstring& folder);
 // Everything that reached standard output since Reset: text printed but not
 // yet flushed is not in it.
 const std::wstring& Output();
+// Everything written to standard error since Reset.
+const std::wstring& ErrorOutput();
 // How many pieces the output reached it in.
 std::size_t OutputPieceCount();
 

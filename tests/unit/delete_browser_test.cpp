@@ -1,6 +1,7 @@
 // Removal and its backup file: the bytes written, the encodings, and what is
 // left untouched when the backup cannot be written.
 #include <functional>
+#include <map>
 
 #include "support/run_command.h"
 
@@ -306,13 +307,13 @@ TEST_F(DeleteBrowserTest, ABackupThatCannotBeWrittenWholeDeletesNothing) {
         const wchar_t* line;
     } cases[] = {
         {"create", [] { test_platform::FailFileOperation(test_platform::FileOp::Create, L""); },
-         L"Failed to create export file: C:\\Tools\\Foo.reg\n"},
+         L"Failed to create export file: C:\\Tools\\Foo (2).reg\n"},
         {"write", [] { test_platform::FailFileOperation(test_platform::FileOp::Write, L""); },
-         L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+         L"Failed to export registry keys to C:\\Tools\\Foo (2).reg\n"},
         {"close", [] { test_platform::FailFileOperation(test_platform::FileOp::Close, L""); },
-         L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+         L"Failed to export registry keys to C:\\Tools\\Foo (2).reg\n"},
         {"move", [] { test_platform::FailFileOperation(test_platform::FileOp::Move, L""); },
-         L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+         L"Failed to export registry keys to C:\\Tools\\Foo (2).reg\n"},
         {"read-value", [] {
              registry::memory::FailOperation(registry::memory::Op::EnumValue, L"\\URLAssociations");
          }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
@@ -393,6 +394,51 @@ TEST_F(DeleteBrowserTest, ASecondRemovalKeepsTheFirstBackup) {
               L"Failed to delete browser registry key: SOFTWARE\\Clients\\StartMenuInternet\\Foo\n"
               L"Failed to open RegisteredApplications key.\n");
     EXPECT_EQ(test_platform::FileContents(kBackup), first);
+}
+
+TEST_F(DeleteBrowserTest, EveryNameGetsABackupFileThatNoOtherBackupReplaces) {
+    const struct {
+        const wchar_t* name;
+        const wchar_t* program;
+        const wchar_t* file;  // in C:\Tools
+    } cases[] = {
+        {L"100% Pure & \"Quoted\"", L"C:\\a.exe", L"100% Pure & _Quoted_.reg"},
+        {L"What?<Angle>|Star*:x", L"C:\\a.exe", L"What__Angle__Star__x.reg"},
+        {L"CON", L"C:\\a.exe", L"CON_.reg"},
+        {L"nul.txt", L"C:\\a.exe", L"nul_.txt.reg"},
+        {L"Com9", L"C:\\a.exe", L"Com9_.reg"},
+        {L"lpt1 .x", L"C:\\a.exe", L"lpt1_ .x.reg"},
+        {L"COM10", L"C:\\a.exe", L"COM10.reg"},
+        {L"Trail. .", L"C:\\a.exe", L"Trail___.reg"},
+        {L"Foo", L"C:\\webby.exe", L"Foo.reg"},
+        {L"Foo", L"C:\\other.exe", L"Foo (2).reg"},  // a different registration
+        {L"Foo", L"C:\\webby.exe", L"Foo.reg"},      // the same again: not written twice
+        {L"Foo", L"C:\\third.exe", L"Foo (3).reg"},
+    };
+    std::map<std::wstring, std::vector<std::uint8_t>> written;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));
+        RunCommand({L"HKCU", c.name, c.program});
+        const std::wstring path = std::wstring(L"C:\\Tools\\") + c.file;
+        const CommandResult result = RunCommand({L"delete", L"HKCU", c.name});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output.substr(0, result.output.find(L'\n') + 1),
+                  L"Successfully exported registry keys to " + path + L"\n");
+        const auto bytes = test_platform::FileContents(path);
+        ASSERT_TRUE(bytes.has_value());
+        const std::wstring text = (*bytes)[0] == 0xFF
+            ? registry::StringFromBytes(std::vector<std::uint8_t>(bytes->begin() + 2, bytes->end()))
+            : std::wstring(bytes->begin(), bytes->end());
+        EXPECT_NE(text.find(std::wstring(L"StartMenuInternet\\") + c.name + L"]"), std::wstring::npos)
+            << "the file holds the name as it is";
+        EXPECT_NE(text.find(c.program + 3), std::wstring::npos);
+        if (written.count(path) != 0) {
+            EXPECT_EQ(*bytes, written[path]) << "an earlier backup was replaced";
+        }
+        written[path] = *bytes;
+    }
+    EXPECT_EQ(test_platform::FilePaths().size(), written.size());
+    EXPECT_EQ(BackupFileStem(L"Tab\tx\x7f"), L"Tab_x\x7f");  // 1 to 31 only
 }
 
 TEST_F(DeleteBrowserTest, NoBackupAndOverlongPaths) {
