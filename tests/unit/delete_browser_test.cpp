@@ -106,7 +106,12 @@ TEST_F(DeleteBrowserTest, TheAllSwitchInEitherOrderExactlyAndAMissingClassFails)
          tree + application + L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n", false},
         {"all-nobackup", {L"-all", L"-nobackup"}, true, 0,
          tree + application + L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n", false},
-        {"upper-case", {L"-nobackup", L"-ALL"}, true, 0, tree + application, true},
+        {"upper-case", {L"-nobackup", L"-ALL"}, true, 1,
+         L"-ALL is not an option of delete; its options are -nobackup and -all, in lower case.\n", true},
+        {"slash", {L"-nobackup", L"x", L"/all"}, true, 1,
+         L"/all is not an option of delete; its options are -nobackup and -all, in lower case.\n", true},
+        {"third-word", {L"-nobackup", L"x", L"-all"}, true, 0,
+         tree + application + L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n", false},
         {"class-missing", {L"-all", L"-nobackup"}, false, 2,
          tree + application + L"Failed to delete browser class key: SOFTWARE\\Classes\\FooURL\n", false},
     };
@@ -450,10 +455,11 @@ TEST_F(DeleteBrowserTest, NoBackupAndOverlongPaths) {
               L"Successfully deleted browser from RegisteredApplications: Foo\n");
     EXPECT_TRUE(test_platform::FilePaths().empty());
 
-    // -NOBACKUP is not the switch: a backup is made.
+    // -NOBACKUP is not the switch: it is refused, and nothing is removed.
     RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
-    EXPECT_EQ(RunCommand({L"delete", L"HKCU", L"Foo", L"-NOBACKUP"}).status, 0);
-    EXPECT_TRUE(test_platform::FileContents(kBackup).has_value());
+    EXPECT_EQ(RunCommand({L"delete", L"HKCU", L"Foo", L"-NOBACKUP"}).status, 1);
+    EXPECT_TRUE(registry::memory::HasKey(RootKey::CurrentUser, kClient));
+    EXPECT_TRUE(test_platform::FilePaths().empty());
 
     // The temporary path, directory + \Foo.reg.tmp, may take 259 characters.
     for (std::size_t extra : {244u, 245u}) {

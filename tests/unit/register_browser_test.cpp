@@ -195,18 +195,19 @@ TEST_F(RegisterBrowserTest, OnlyALowerCaseAllRightAfterThePathWritesTheRest) {
         const char* id;
         std::vector<std::wstring> words;
         bool all;
+        int status = 0;
     } cases[] = {
         {"plain", {L"HKCU", L"Foo", L"C:\\foo.exe"}, false},
         {"all", {L"hkcu", L"Foo", L"C:\\foo.exe", L"-all"}, true},
-        {"upper-case", {L"HKCU", L"Foo", L"C:\\foo.exe", L"-ALL"}, false},
+        {"upper-case", {L"HKCU", L"Foo", L"C:\\foo.exe", L"-ALL"}, false, 1},
         {"earlier-form", {L"HKCU", L"Bar", L"C:\\bar.exe", L"-all", L"HKCU", L"Foo", L"C:\\foo.exe"}, false},
         {"later-form", {L"HKCU", L"Bar", L"C:\\bar.exe", L"HKCU", L"Foo", L"C:\\foo.exe", L"-all"}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         SetUp();
-        EXPECT_EQ(RunCommand(c.words).status, 0);
-        EXPECT_TRUE(HasString(RootKey::CurrentUser, {kClient.c_str(), nullptr, L"Foo"}));
+        EXPECT_EQ(RunCommand(c.words).status, c.status);
+        EXPECT_EQ(HasString(RootKey::CurrentUser, {kClient.c_str(), nullptr, L"Foo"}), c.status == 0);
         EXPECT_EQ(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\.htm"), c.all);
         EXPECT_EQ(registry::memory::StoredValue(RootKey::CurrentUser, L"Software\\Classes\\FooURL",
                                                 L"URL Protocol").has_value(), c.all);
