@@ -246,9 +246,13 @@ Outcome Run(const Command& command, const wchar_t* program) {
         return Outcome::Refused;
     case Form::List:
         return ListBrowsers(command.root);
-    case Form::Register:
-        return RegisterBrowser(*command.root, *command.name, command.executablePath,
-                               command.registrationOptions);
+    case Form::Register: {
+        const Outcome registered = RegisterBrowser(*command.root, *command.name,
+                                                   command.executablePath,
+                                                   command.registrationOptions);
+        WarnIfProgramIsMissing(command.executablePath);
+        return registered;
+    }
     case Form::Delete:
         return DeleteBrowser(*command.root, *command.name, command.options);
     case Form::Settings:

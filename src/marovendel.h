@@ -38,6 +38,9 @@ struct RegistrationOptions {
 Outcome RegisterBrowser(RootKey root, const registration::ClientName& clientName,
                         const std::wstring& executablePath,
                         const RegistrationOptions& options = RegistrationOptions());
+// A line on standard error when the program a console registration names
+// does not exist (paths on a network server are not asked about).
+void WarnIfProgramIsMissing(const std::wstring& executablePath);
 // The one-line readback of a registration's http association.
 void PrintCapabilities(RootKey root, const registration::ClientName& clientName);
 

@@ -118,10 +118,12 @@ bool IsRunningExecutable(const std::wstring& path);
 // U.S. English. Empty when the program has no such record or name.
 std::wstring ProgramDisplayName(const std::wstring& path);
 
-// What a shell link (.lnk) starts: its target program and its arguments.
+// What a shell link (.lnk) starts: its target program, its arguments and the
+// folder it starts it in.
 struct Shortcut {
     std::wstring target;
     std::wstring arguments;
+    std::wstring workingDirectory;  // "Start in"; empty when it names none
 };
 // False when path cannot be read as a shell link or names no target path.
 bool ReadShortcut(const std::wstring& path, Shortcut& out);

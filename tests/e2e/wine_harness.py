@@ -15,6 +15,7 @@ Environment:
 import atexit
 import fcntl
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -179,12 +180,13 @@ def _clone(template, target):
 
 
 class Result:
-    def __init__(self, status, stdout):
+    def __init__(self, status, stdout, stderr=""):
         self.status = status
         self.stdout = stdout
+        self.stderr = stderr
 
     def __repr__(self):
-        return "Result(status=%d, stdout=%r)" % (self.status, self.stdout)
+        return "Result(status=%d, stdout=%r, stderr=%r)" % (self.status, self.stdout, self.stderr)
 
 
 # Prefixes not yet closed: a test that fails before its cleanup must not leave
@@ -233,9 +235,16 @@ class WinePrefix:
         return completed.returncode, completed.stdout
 
     def run(self, program, *args, timeout=120):
-        """Runs a program; its output decoded (UTF-8, CR LF as LF)."""
-        status, out = self.run_raw(program, *args, timeout=timeout)
-        return Result(status, out.decode("utf-8", "replace").replace("\r\n", "\n"))
+        """Runs a program; its output and its errors decoded (UTF-8, CR LF as LF).
+        Wine's own messages on standard error are left out."""
+        completed = _wine(self.path, program, *args, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=timeout, check=False)
+
+        def text(data):
+            return data.decode("utf-8", "replace").replace("\r\n", "\n")
+        errors = "".join(line for line in text(completed.stderr).splitlines(True)
+                         if not re.match(r"^([0-9a-f]{4}:)?(fixme|err|warn|trace):", line))
+        return Result(completed.returncode, text(completed.stdout), errors)
 
     def marovendel(self, *args):
         return self.run(EXE_WINDOWS_PATH, *args)

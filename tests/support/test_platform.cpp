@@ -475,10 +475,10 @@ void SetProgramDisplayName(const std::wstring& path, const std::wstring& name) {
 }
 
 void PutShortcut(const std::wstring& path, const std::wstring& target,
-                 const std::wstring& arguments) {
+                 const std::wstring& arguments, const std::wstring& workingDirectory) {
     // A shell link file starts with its header size, 0x4C.
     PutFile(path, {0x4C, 0x00, 0x00, 0x00});
-    TheMachine().shortcuts[path] = platform::Shortcut{target, arguments};
+    TheMachine().shortcuts[path] = platform::Shortcut{target, arguments, workingDirectory};
 }
 
 void SetCurrentDefault(const std::wstring& association, const std::wstring& progId) {

@@ -75,10 +75,11 @@ void SetEnvironment(const std::wstring& name, const std::wstring& value);
 // The name ProgramDisplayName gives for the program at exactly this path.
 void SetProgramDisplayName(const std::wstring& path, const std::wstring& name);
 
-// A shell link at path that starts target with arguments; the .lnk file
+// A shell link at path that starts target with arguments (in
+// workingDirectory); the .lnk file
 // exists too.
 void PutShortcut(const std::wstring& path, const std::wstring& target,
-                 const std::wstring& arguments);
+                 const std::wstring& arguments, const std::wstring& workingDirectory = L"");
 
 // What QueryCurrentDefault answers for association ("http", ".html"). One
 // without a default set answers unknown, as Windows does when none is set.

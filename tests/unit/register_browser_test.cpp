@@ -215,4 +215,31 @@ TEST_F(RegisterBrowserTest, OnlyALowerCaseAllRightAfterThePathWritesTheRest) {
     }
 }
 
+// A program that is not there gets one warning on standard error; what
+// standard output says stays as it is.
+TEST_F(RegisterBrowserTest, AMissingProgramIsWarnedAboutOnStandardErrorOnly) {
+    test_platform::PutFile(L"C:\\Apps\\here.exe", {});
+    test_platform::PutFile(L"C:\\Users\\User\\rel.exe", {});
+    const std::wstring warning = L"Warning: no program exists at C:\\Apps\\gone.exe; links will "
+                                 L"not open until it is there.\n";
+    const struct {
+        const wchar_t* path;
+        std::wstring errors;
+    } cases[] = {
+        {L"C:\\Apps\\here.exe", L""},
+        {L"rel.exe", L""},
+        {L"\"C:\\Apps\\here.exe\" --profile x", L""},
+        {L"\\\\server\\share\\away.exe", L""},  // not asked
+        {L"C:\\Apps\\gone.exe", warning},
+        {L"\"C:\\Apps\\gone.exe\" --new-window", warning},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.path)));
+        const CommandResult result = RunCommand({L"HKCU", L"Foo", c.path});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output, L"Portable browser registered successfully.\nhttp/https: FooURL\n");
+        EXPECT_EQ(result.errors, c.errors);
+    }
+}
+
 }  // namespace
