@@ -38,8 +38,11 @@ MAROVENDEL_EMPTY_EXE names the empty exe (default: bench/empty_program.exe in
 the build of MAROVENDEL_EXE, which CMake builds with the same compiler and
 flags); it must have the same architecture.
 
-Every figure is a median wall time of one wine command, timed from outside
-the process with the prefix's wineserver kept running. RUNS (default 5) sets
+Every figure is a median wall time of one wine command, from its start until
+its process exits, timed from outside the process with the prefix's
+wineserver kept running. Programs it leaves behind (Wine answers a shell
+notification with winemenubuilder.exe and explorer.exe) are waited for
+untimed before the next command. RUNS (default 5) sets
 the runs per figure. MAROVENDEL_EXE names the exe (default: the mingw-i686
 build when this machine runs 32-bit programs, else the mingw-x86_64 build);
 the Wine loader is picked from the exe's machine type.
@@ -50,6 +53,7 @@ import shutil
 import statistics
 import subprocess
 import sys
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -99,13 +103,56 @@ def describe_setup(runs):
     print()
 
 
+def programs_running_in(prefix):
+    """The Wine programs of prefix that are running, its wineserver aside."""
+    found = []
+    marker = ("WINEPREFIX=%s" % prefix.path).encode()
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as handle:
+                environment = handle.read().split(b"\0")
+            with open("/proc/%s/comm" % pid, "rb") as handle:
+                name = handle.read().strip()
+        except OSError:
+            continue
+        if marker in environment and not name.startswith(b"wineserver"):
+            found.append(pid)
+    return found
+
+
+def settle(prefix, earlier, limit=60):
+    """Waits until the programs of prefix that were not running before
+    (earlier) have ended; the services a prefix keeps running stay."""
+    deadline = time.monotonic() + limit
+    while (set(programs_running_in(prefix)) - earlier) and time.monotonic() < deadline:
+        time.sleep(0.05)
+
+
 def timed(prefix, program, *args, expect=(0,)):
+    """Wall time until the program exits, and its output. Under Wine a shell
+    notification (SHChangeNotify) starts winemenubuilder.exe and explorer.exe,
+    which inherit the output pipes and outlive the program by a second or
+    more; Windows has no such helpers, and reg.exe never notifies. They are
+    waited for after the timing, until every program it left has ended, so
+    that every command starts on a machine as quiet as the first."""
+    chunks = []
+    earlier = set(programs_running_in(prefix))
     start = time.perf_counter()
-    status, out = prefix.run_raw(program, *args, timeout=1800)
+    process = prefix.start(program, *args)
+    reader = threading.Thread(target=lambda: chunks.append(process.stdout.read()))
+    reader.start()
+    drain = threading.Thread(target=process.stderr.read)
+    drain.start()
+    status = process.wait(timeout=1800)
     elapsed = time.perf_counter() - start
+    reader.join()  # every program holding the pipes has ended
+    drain.join()
+    process.stdout.close()
+    process.stderr.close()
+    settle(prefix, earlier)
     if status not in expect:
         raise RuntimeError("%s %s ended with %d" % (program, " ".join(args), status))
-    return elapsed, out
+    return elapsed, chunks[0]
 
 
 # The listing
@@ -220,6 +267,11 @@ def measure_delete(total, clients=0):
         ours, theirs = [], []
         for _ in range(RUNS):
             restore_big(prefix)
+            # Each run writes its backup whole: an identical one would not be
+            # written again.
+            for name in os.listdir(prefix.tools):
+                if name.startswith("Big") and name.endswith(".reg"):
+                    os.remove(os.path.join(prefix.tools, name))
             ours.append(timed(prefix, EXE_WINDOWS_PATH, "delete", "HKCU", "Big")[0])
             written = backed_up_values(prefix)
             if written != total:

@@ -229,6 +229,12 @@ class WinePrefix:
         assert windows_path[:3].upper() == "C:\\", windows_path
         return os.path.join(self.path, "drive_c", *windows_path[3:].split("\\"))
 
+    def start(self, program, *args):
+        """Starts a program with its output and errors piped; the Popen."""
+        return subprocess.Popen(FIXED_LAYOUT + [loader()[0], program, *args],
+                                env=_environment(self.path), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
     def run_raw(self, program, *args, timeout=120):
         completed = _wine(self.path, program, *args, stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE, timeout=timeout, check=False)
