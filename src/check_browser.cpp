@@ -151,7 +151,8 @@ void CheckOpenCommand(Report& report, RootKey root, const std::wstring& path, co
     const std::wstring problem = ProgramProblem(program);
     if (!problem.empty()) {
         AddProblem(report, where, problem);
-        report.programMissing = report.programMissing || program.shape != CommandProgram::Shape::Blank;
+        report.programMissing =
+            report.programMissing || program.shape != CommandProgram::Shape::Blank;
     }
     if (needsLink && !PassesTheLink(command)) {
         AddProblem(report, where, L"the command does not pass the link (%1 or %L)");
@@ -342,7 +343,8 @@ void CheckClass(Report& report, const std::wstring& progId) {
     Key command;
     RootKey commandRoot;
     if (OpenCommandKey(report, classRoot, classPath, open, command, commandRoot)) {
-        CheckOpenCommand(report, commandRoot, registration::OpenCommandPath(classPath), command, true);
+        CheckOpenCommand(report, commandRoot, registration::OpenCommandPath(classPath), command,
+                         true);
     }
 }
 

@@ -82,8 +82,9 @@ constexpr wchar_t kForbiddenInFileNames[] = L"<>:\"/\\|?*";
 // Names that Windows takes for a device wherever they stand, with or without
 // an extension.
 constexpr const wchar_t* kDeviceNames[] = {
-    L"CON",  L"PRN",  L"AUX",  L"NUL",  L"COM1", L"COM2", L"COM3", L"COM4", L"COM5", L"COM6", L"COM7",
-    L"COM8", L"COM9", L"LPT1", L"LPT2", L"LPT3", L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8", L"LPT9",
+    L"CON",  L"PRN",  L"AUX",  L"NUL",  L"COM1", L"COM2", L"COM3", L"COM4",
+    L"COM5", L"COM6", L"COM7", L"COM8", L"COM9", L"LPT1", L"LPT2", L"LPT3",
+    L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8", L"LPT9",
 };
 
 // More backups of one name than this are not looked for.

@@ -25,20 +25,21 @@ constexpr const wchar_t* kUsageLines[] = {
     L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n",
 };
 
-enum class Form { Usage, RootUsage, CommandUsage, Refusal, List, Register, Delete, Settings, Check, Drop };
+enum class Form {
+    Usage, RootUsage, CommandUsage, Refusal, List, Register, Delete, Settings, Check, Drop
+};
 
-// The options each command takes, matched with their case, and how its
-// refusal of any other word that looks like one names them.
+// The options a command takes, matched with their case, and how its refusal
+// of any other word that looks like one names them.
 struct CommandOptions {
-    const wchar_t* command;
     std::vector<const wchar_t*> options;
     const wchar_t* named;
 };
 
-const CommandOptions kDeleteOptions = {L"delete", {L"-nobackup", L"-all"},
+const CommandOptions kDeleteOptions = {{L"-nobackup", L"-all"},
                                        L"its options are -nobackup and -all, in lower case"};
-const CommandOptions kRegisterOptions = {nullptr, {L"-all"}, L"its option is -all, in lower case"};
-const CommandOptions kNoOptions = {nullptr, {}, L"it takes none"};
+const CommandOptions kRegisterOptions = {{L"-all"}, L"its option is -all, in lower case"};
+const CommandOptions kNoOptions = {{}, L"it takes none"};  // check, settings
 
 // One run's command, as the command line asks for it.
 struct Command {
