@@ -5,6 +5,7 @@ start-up against an exe that does nothing.
   bench/benchmark.py list [N ...]      N clients per root (default 0 100 1000 2000)
   bench/benchmark.py delete [V ...]    one client of V values (default 1000 10000 30000)
   bench/benchmark.py start [EXE ...]   `list` on 10 clients per root against an empty exe
+  bench/benchmark.py crowded [V ...]   as delete, in a store of 2000 clients per root (default 10000)
 
 list: for each N a fresh Wine prefix gets N browser clients under each root,
 shaped as installers leave them, plus IEXPLORE.EXE, from one `reg import`.
@@ -21,6 +22,10 @@ commands timed: `Marovendel.exe delete HKCU Big` (backup checked to hold all V
 values) against `reg export <key> <file> /y` plus `reg delete <key> /f`.
 "start-up" is the median of Marovendel.exe run without arguments.
 
+crowded: as delete, but the fresh prefix first gets 2000 clients per root as
+for list, so that the store is as full as on a machine with many browsers
+and the removal's cost beside `reg` shows at that size.
+
 start: one fresh prefix gets 10 clients per root as for list. Then, RUNS
 times (default 11 here), after one untimed run of each: the empty exe, then
 `Marovendel.exe list` (checked to show 20 clients), then the same for each
@@ -33,8 +38,11 @@ MAROVENDEL_EMPTY_EXE names the empty exe (default: bench/empty_program.exe in
 the build of MAROVENDEL_EXE, which CMake builds with the same compiler and
 flags); it must have the same architecture.
 
-Every figure is a median wall time of one wine command, timed from outside
-the process with the prefix's wineserver kept running. RUNS (default 5) sets
+Every figure is a median wall time of one wine command, from its start until
+its process exits, timed from outside the process with the prefix's
+wineserver kept running. Programs it leaves behind (Wine answers a shell
+notification with winemenubuilder.exe and explorer.exe) are waited for
+untimed before the next command. RUNS (default 5) sets
 the runs per figure. MAROVENDEL_EXE names the exe (default: the mingw-i686
 build when this machine runs 32-bit programs, else the mingw-x86_64 build);
 the Wine loader is picked from the exe's machine type.
@@ -45,6 +53,7 @@ import shutil
 import statistics
 import subprocess
 import sys
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -94,15 +103,58 @@ def describe_setup(runs):
     print()
 
 
+def programs_running_in(prefix):
+    """The Wine programs of prefix that are running, its wineserver aside."""
+    found = []
+    marker = ("WINEPREFIX=%s" % prefix.path).encode()
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as handle:
+                environment = handle.read().split(b"\0")
+            with open("/proc/%s/comm" % pid, "rb") as handle:
+                name = handle.read().strip()
+        except OSError:
+            continue
+        if marker in environment and not name.startswith(b"wineserver"):
+            found.append(pid)
+    return found
+
+
+def settle(prefix, earlier, limit=60):
+    """Waits until the programs of prefix that were not running before
+    (earlier) have ended; the services a prefix keeps running stay."""
+    deadline = time.monotonic() + limit
+    while (set(programs_running_in(prefix)) - earlier) and time.monotonic() < deadline:
+        time.sleep(0.05)
+
+
 def timed(prefix, program, *args, expect=(0,)):
+    """Wall time until the program exits, and its output. Under Wine a shell
+    notification (SHChangeNotify) starts winemenubuilder.exe and explorer.exe,
+    which inherit the output pipes and outlive the program by a second or
+    more; Windows has no such helpers, and reg.exe never notifies. They are
+    waited for after the timing, until every program it left has ended, so
+    that every command starts on a machine as quiet as the first."""
+    chunks = []
+    earlier = set(programs_running_in(prefix))
     start = time.perf_counter()
     # reg is Windows' own 64-bit tool, run as 64-bit Explorer would see the registry.
     wine_loader = wine_harness.WINE64 if program == "reg" else None
-    status, out = prefix.run_raw(program, *args, timeout=1800, wine_loader=wine_loader)
+    process = prefix.start(program, *args, wine_loader=wine_loader)
+    reader = threading.Thread(target=lambda: chunks.append(process.stdout.read()))
+    reader.start()
+    drain = threading.Thread(target=process.stderr.read)
+    drain.start()
+    status = process.wait(timeout=1800)
     elapsed = time.perf_counter() - start
+    reader.join()  # every program holding the pipes has ended
+    drain.join()
+    process.stdout.close()
+    process.stderr.close()
+    settle(prefix, earlier)
     if status not in expect:
         raise RuntimeError("%s %s ended with %d" % (program, " ".join(args), status))
-    return elapsed, out
+    return elapsed, chunks[0]
 
 
 # The listing
@@ -201,8 +253,15 @@ def backed_up_values(prefix):
     return sum(1 for line in text.split("\n") if line.startswith('"Value'))
 
 
-def measure_delete(total):
+CROWDED_CLIENTS = 2000
+
+
+def measure_delete(total, clients=0):
     with WinePrefix("bench-delete") as prefix:
+        if clients:
+            with open(prefix.unix_path("C:\\bench-clients.reg"), "wb") as handle:
+                handle.write(registration_file(clients).encode("ascii"))
+            timed(prefix, "reg", "import", "C:\\bench-clients.reg")
         with open(prefix.unix_path("C:\\bench.reg"), "w", newline="") as handle:
             handle.write(values_file(total))
         startup = statistics.median(timed(prefix, EXE_WINDOWS_PATH, expect=(1,))[0]
@@ -210,6 +269,11 @@ def measure_delete(total):
         ours, theirs = [], []
         for _ in range(RUNS):
             restore_big(prefix)
+            # Each run writes its backup whole: an identical one would not be
+            # written again.
+            for name in os.listdir(prefix.tools):
+                if name.startswith("Big") and name.endswith(".reg"):
+                    os.remove(os.path.join(prefix.tools, name))
             ours.append(timed(prefix, EXE_WINDOWS_PATH, "delete", "HKCU", "Big")[0])
             written = backed_up_values(prefix)
             if written != total:
@@ -220,13 +284,15 @@ def measure_delete(total):
         return startup, statistics.median(ours), statistics.median(theirs)
 
 
-def bench_delete(sizes):
+def bench_delete(sizes, clients=0):
     sizes = sizes or [1000, 10000, 30000]
+    if clients:
+        print("in a store of %d clients per root" % clients)
     print("| values | `delete` | `reg export` + `reg delete` | `delete` / reg | start-up |")
     print("|---:|---:|---:|---:|---:|")
     results = []
     for total in sizes:
-        startup, ours, theirs = measure_delete(total)
+        startup, ours, theirs = measure_delete(total, clients)
         results.append((total, ours))
         print("| %d | %.3f | %.3f | %.2f | %.3f |" % (total, ours, theirs, ours / theirs, startup),
               flush=True)
@@ -295,7 +361,8 @@ def bench_start(others):
 
 
 def main(argv):
-    commands = {"list": bench_list, "delete": bench_delete}
+    commands = {"list": bench_list, "delete": bench_delete,
+                "crowded": lambda sizes: bench_delete(sizes or [10000], CROWDED_CLIENTS)}
     if len(argv) < 2 or (argv[1] not in commands and argv[1] != "start"):
         print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
         return 1

@@ -142,10 +142,12 @@ void CheckOpenCommand(Report& report, RootKey root, const std::wstring& path, co
         return;
     }
     const std::wstring& command = read.text;
-    const std::wstring problem =
-        ProgramProblem(FindCommandProgram(platform::ExpandEnvironment(command)));
+    const CommandProgram program = FindCommandProgram(platform::ExpandEnvironment(command));
+    const std::wstring problem = ProgramProblem(program);
     if (!problem.empty()) {
         AddProblem(report, where, problem);
+        report.findings.programMissing =
+            report.findings.programMissing || program.shape != CommandProgram::Shape::Blank;
     }
     if (needsLink && !PassesTheLink(command)) {
         AddProblem(report, where, L"the command does not pass the link (%1 or %L)");
@@ -187,16 +189,43 @@ std::wstring CheckRegisteredEntry(Report& report, const RegisteredEntry& entry,
     return registration::CapabilitiesPath(clientName);
 }
 
-// The client's own open command, where it has one: Windows starts it from
-// the Start menu's browser entry. It takes no link.
+// The keys on the way from a client or class key to its open command.
+std::vector<std::wstring> CommandKeyPaths(const std::wstring& base) {
+    return {base + L"\\shell", base + L"\\shell\\open", registration::OpenCommandPath(base)};
+}
+
+// Opens each key on the way from base to its open command with open, and
+// reports every one that is missing, named under the root where base is.
+// True, with command open, when all of them are there.
+template <typename OpenFunction>
+bool OpenCommandKey(Report& report, RootKey baseRoot, const std::wstring& base, OpenFunction open,
+                    Key& command, RootKey& commandRoot) {
+    bool missing = false;
+    for (const std::wstring& path : CommandKeyPaths(base)) {
+        const Status status = missing ? registry::kFileNotFound : open(path, command, commandRoot);
+        if (status == registry::kFileNotFound) {
+            AddProblem(report, KeyName(baseRoot, path), L"the key is missing");
+            missing = true;
+        } else if (status != kSuccess) {
+            ReportUnopenedKey(report, baseRoot, path, status);
+            return false;
+        }
+    }
+    return !missing;
+}
+
+// The client's own open command: Windows starts it from the Start menu's
+// browser entry. It takes no link.
 void CheckClientCommand(Report& report, const std::wstring& clientPath) {
+    const RootKey root = report.root;
+    const auto open = [root](const std::wstring& path, Key& key, RootKey& found) {
+        found = root;
+        return registry::OpenKey(root, path, Access::Read, key);
+    };
     Key command;
-    const std::wstring path = registration::OpenCommandPath(clientPath);
-    const Status status = registry::OpenKey(report.root, path, Access::Read, command);
-    if (status == kSuccess) {
-        CheckOpenCommand(report, report.root, path, command, false);
-    } else if (status != registry::kFileNotFound) {
-        ReportUnopenedKey(report, report.root, path, status);
+    RootKey commandRoot;
+    if (OpenCommandKey(report, root, clientPath, open, command, commandRoot)) {
+        CheckOpenCommand(report, root, registration::OpenCommandPath(clientPath), command, false);
     }
 }
 
@@ -305,14 +334,16 @@ void CheckClass(Report& report, const std::wstring& progId) {
                                                        : L"the key is missing");
         return;
     }
-    const std::wstring commandPath = registration::OpenCommandPath(classPath);
+    const RootKey root = report.root;
+    const auto open = [root](const std::wstring& path, Key& key, RootKey& found) {
+        return OpenClassKey(root, path, key, found) ? kSuccess : registry::kFileNotFound;
+    };
     Key command;
     RootKey commandRoot;
-    if (!OpenClassKey(report.root, commandPath, command, commandRoot)) {
-        AddProblem(report, KeyName(classRoot, commandPath), L"the key is missing");
-        return;
+    if (OpenCommandKey(report, classRoot, classPath, open, command, commandRoot)) {
+        CheckOpenCommand(report, commandRoot, registration::OpenCommandPath(classPath), command,
+                         true);
     }
-    CheckOpenCommand(report, commandRoot, commandPath, command, true);
 }
 
 void CheckCapabilities(Report& report, const std::wstring& capabilitiesPath) {
@@ -410,8 +441,19 @@ Outcome CheckBrowser(RootKey root, const ClientName& clientName) {
     const std::size_t problems = report.findings.problems.size();
     if (problems == 0) {
         Print(L"%ls is registered correctly under %ls.\n", clientName.c_str(), RootWord(root));
-    } else {
+    } else if (!report.findings.programMissing) {
         Print(L"%ls has %d problem(s) under %ls; register it again to repair.\n",
+              clientName.c_str(), static_cast<int>(problems), RootWord(root));
+    } else if (root == RootKey::CurrentUser) {
+        // A portable browser that moved, as on a USB stick under another
+        // drive letter: its new place is what repairs it.
+        Print(L"%ls has %d problem(s) under %ls; if the browser has moved, drop it onto "
+              L"Marovendel.exe from its new place, or register it again with its new path.\n",
+              clientName.c_str(), static_cast<int>(problems), RootWord(root));
+    } else {
+        // A drop registers for the current user only.
+        Print(L"%ls has %d problem(s) under %ls; if the browser has moved, register it again "
+              L"with its new path.\n",
               clientName.c_str(), static_cast<int>(problems), RootWord(root));
     }
     PrintCurrentDefaults(report, clientName);

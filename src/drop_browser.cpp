@@ -27,6 +27,7 @@ std::wstring FileNameOf(const std::wstring& path) {
 struct DroppedProgram {
     std::wstring program;
     std::wstring arguments;
+    std::wstring workingDirectory;  // the shortcut's "Start in"
 };
 
 // Reads what was dropped; false, after saying what Marovendel expects, when
@@ -44,6 +45,7 @@ bool ReadDrop(const std::wstring& dropped, DroppedProgram& out) {
         }
         out.program = platform::FullPath(shortcut.target);
         out.arguments = shortcut.arguments;
+        out.workingDirectory = shortcut.workingDirectory;
     } else {
         Print(L"%ls is not a program or a shortcut to one; %ls.\n", dropped.c_str(), kExpected);
         return false;
@@ -141,6 +143,19 @@ Outcome ClaimName(const ClientName& name, const std::wstring& program,
     return Outcome::Done;
 }
 
+// A link starts the browser in whatever folder the shell is in, not in the
+// shortcut's "Start in" folder, so relative paths in its arguments (a
+// profile folder, say) would name other places, and a fresh profile opens.
+void WarnAboutStartFolder(const DroppedProgram& dropped) {
+    if (dropped.arguments.empty() || dropped.workingDirectory.empty()) {
+        return;
+    }
+    platform::WriteError(L"Warning: the shortcut starts the browser in " +
+                         dropped.workingDirectory + L", but links start it elsewhere, so relative "
+                         L"paths in its arguments (" + dropped.arguments +
+                         L") will point elsewhere; give full paths in the shortcut.\n");
+}
+
 }  // namespace
 
 Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* marovendel) {
@@ -166,6 +181,7 @@ Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* maro
     options.all = true;  // every type a browser opens, and Explorer's Open with lists
     options.icon = dropped.program;  // an icon path takes no arguments
     const Outcome registered = RegisterBrowser(RootKey::CurrentUser, *name, executablePath, options);
+    WarnAboutStartFolder(dropped);
     const Outcome opened = OpenDefaultAppsSettings(RootKey::CurrentUser, *name);
     return registered == Outcome::Done && opened == Outcome::Done ? Outcome::Done
                                                                   : Outcome::Failed;

@@ -45,9 +45,12 @@ std::wstring BackupFileStem(const std::wstring& name) {
             ch = L'_';
         }
     }
-    const std::size_t dot = stem.find(L'.');
-    if (IsDeviceName(stem.substr(0, dot))) {
-        stem.insert(dot == std::wstring::npos ? stem.size() : dot, 1, L'_');
+    // The part before the first dot, less the spaces Windows drops after a
+    // device name ("CON .reg" is still the console).
+    const std::wstring part = stem.substr(0, stem.find(L'.'));
+    const std::size_t deviceEnd = part.find_last_not_of(L' ') + 1;
+    if (IsDeviceName(part.substr(0, deviceEnd))) {
+        stem.insert(deviceEnd, 1, L'_');
     }
     for (std::size_t end = stem.size(); end > 0 && (stem[end - 1] == L'.' || stem[end - 1] == L' ');
          --end) {

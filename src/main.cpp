@@ -1,6 +1,8 @@
 // The command front end: reads the command line once into a Command, gates
 // HKLM on administrator membership, runs the command and owns the exit
 // status.
+#include <vector>
+
 #include "marovendel.h"
 #include "platform/platform.h"
 
@@ -25,13 +27,28 @@ constexpr const wchar_t* kUsageLines[] = {
 };
 
 enum class Form {
-    Usage, RootUsage, Refusal, List, Register, Delete, Settings, Check, Defaults, Drop
+    Usage, RootUsage, CommandUsage, Refusal, List, Register, Delete, Settings, Check, Defaults,
+    Drop
 };
+
+// The options a command takes, matched with their case, and how its refusal
+// of any other word that looks like one names them.
+struct CommandOptions {
+    std::vector<const wchar_t*> options;
+    const wchar_t* named;
+};
+
+const CommandOptions kDeleteOptions = {{L"-nobackup", L"-all"},
+                                       L"its options are -nobackup and -all, in lower case"};
+const CommandOptions kRegisterOptions = {{L"-all"}, L"its option is -all, in lower case"};
+const CommandOptions kDefaultsOptions = {{L"-once"}, L"its option is -once, in lower case"};
+const CommandOptions kNoOptions = {{}, L"it takes none"};  // check, settings
 
 // One run's command, as the command line asks for it.
 struct Command {
     Form form = Form::Usage;
     std::wstring refusal;  // Refusal: the line to print
+    const wchar_t* commandWord = nullptr;  // CommandUsage: check or settings
     std::optional<RootKey> root;  // List: none for both roots; RootUsage: the form's
     std::optional<ClientName> name;
     std::wstring executablePath;              // Register; Drop: the dropped file
@@ -61,6 +78,32 @@ Command Refusal(std::wstring line) {
     return command;
 }
 
+bool LooksLikeAnOption(const wchar_t* word) {
+    return word[0] == L'-' || word[0] == L'/';
+}
+
+bool IsOptionOf(const CommandOptions& command, const wchar_t* word) {
+    for (const wchar_t* option : command.options) {
+        if (std::wstring(word) == option) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The refusal of a word that looks like an option of commandWord but is not
+// one, or nothing when every word is an option or no option at all.
+std::optional<Command> RefuseUnknownOption(const CommandOptions& options,
+                                           const wchar_t* commandWord, wchar_t** words,
+                                           int count) {
+    for (int i = 0; i < count; ++i) {
+        if (LooksLikeAnOption(words[i]) && !IsOptionOf(options, words[i])) {
+            return Refusal(std::wstring(words[i]) + L" is not an option of " + commandWord + L"; " +
+                           options.named + L".\n");
+        }
+    }
+    return std::nullopt;
+}
 std::optional<RootKey> RootOfWord(const wchar_t* word) {
     if (IsWord(word, L"HKCU")) {
         return RootKey::CurrentUser;
@@ -91,8 +134,19 @@ Command ParseNamedForm(Form form, bool isAdmin, wchar_t** words, int available) 
     if (form == Form::Delete && *command.root == RootKey::LocalMachine && !isAdmin) {
         return Refusal(kAdminRequired);
     }
+    const CommandOptions& options = form == Form::Delete     ? kDeleteOptions
+                                    : form == Form::Defaults ? kDefaultsOptions
+                                                             : kNoOptions;
+    const wchar_t* commandWord = form == Form::Delete     ? L"delete"
+                                 : form == Form::Check    ? L"check"
+                                 : form == Form::Defaults ? L"defaults"
+                                                          : L"settings";
+    if (std::optional<Command> refusal =
+            RefuseUnknownOption(options, commandWord, words + 2, available - 2)) {
+        return *refusal;
+    }
     // The words after the name may be -nobackup and -all, in either order.
-    for (int extra = 2; form == Form::Delete && extra < available && extra < 4; ++extra) {
+    for (int extra = 2; form == Form::Delete && extra < available; ++extra) {
         const std::wstring word = words[extra];
         command.options.noBackup = command.options.noBackup || word == L"-nobackup";
         command.options.all = command.options.all || word == L"-all";
@@ -147,7 +201,18 @@ Command ParseCommandLine(int argc, wchar_t** argv, bool isAdmin) {
             if (registration.registrationOptions.all) {
                 ++index;
             }
+            if (index < argc && LooksLikeAnOption(argv[index])) {
+                return *RefuseUnknownOption(kRegisterOptions, RootWord(*root), argv + index, 1);
+            }
             continue;
+        }
+        // check or settings with a root word and nothing after it.
+        if (following == 1 && RootOfWord(argv[index + 1]) &&
+            (IsWord(word, L"check") || IsWord(word, L"settings"))) {
+            Command usage;
+            usage.form = Form::CommandUsage;
+            usage.commandWord = IsWord(word, L"check") ? L"check" : L"settings";
+            return usage;
         }
         if (following >= 2) {
             if (IsWord(word, L"delete")) {
@@ -194,14 +259,21 @@ Outcome Run(const Command& command, const wchar_t* program) {
     case Form::RootUsage:
         Print(L"Usage: %ls %ls <BrowserName> <ExecutablePath>\n", program, RootWord(*command.root));
         return Outcome::Refused;
+    case Form::CommandUsage:
+        Print(L"Usage: %ls %ls <HKCU|HKLM> <BrowserName>\n", program, command.commandWord);
+        return Outcome::Refused;
     case Form::Refusal:
         Print(L"%ls", command.refusal.c_str());
         return Outcome::Refused;
     case Form::List:
         return ListBrowsers(command.root);
-    case Form::Register:
-        return RegisterBrowser(*command.root, *command.name, command.executablePath,
-                               command.registrationOptions);
+    case Form::Register: {
+        const Outcome registered = RegisterBrowser(*command.root, *command.name,
+                                                   command.executablePath,
+                                                   command.registrationOptions);
+        WarnIfProgramIsMissing(command.executablePath);
+        return registered;
+    }
     case Form::Delete:
         return DeleteBrowser(*command.root, *command.name, command.options);
     case Form::Settings:

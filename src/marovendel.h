@@ -41,6 +41,9 @@ struct RegistrationOptions {
 Outcome RegisterBrowser(RootKey root, const registration::ClientName& clientName,
                         const std::wstring& executablePath,
                         const RegistrationOptions& options = RegistrationOptions());
+// A line on standard error when the program a console registration names
+// does not exist (paths on a network server are not asked about).
+void WarnIfProgramIsMissing(const std::wstring& executablePath);
 // The one-line readback of a registration's http association.
 void PrintCapabilities(RootKey root, const registration::ClientName& clientName);
 
@@ -89,6 +92,8 @@ struct RegistrationFindings {
     // How many of them are in the client's own open command, which only the
     // Start menu's entry uses; the rest are in the capabilities or classes.
     std::size_t clientCommandProblems = 0;
+    // A command names a program that is not there, as after a move.
+    bool programMissing = false;
     // Where the RegisteredApplications entry finds the capabilities.
     std::wstring capabilitiesPath;
     // The associations that name a class, in the order the registry lists them.

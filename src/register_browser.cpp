@@ -188,6 +188,21 @@ void WarnIfStandardUsersCouldChange(const std::wstring& executablePath) {
 
 }  // namespace
 
+void WarnIfProgramIsMissing(const std::wstring& given) {
+    const std::wstring stored = StoredExecutablePath(given);
+    const std::wstring expanded = platform::ExpandEnvironment(stored);
+    const std::size_t start = expanded.find_first_not_of(L" \t\"");
+    // Asking a server that is away can take long; such paths are not asked.
+    if (start != std::wstring::npos && expanded.compare(start, 2, L"\\\\") == 0) {
+        return;
+    }
+    const CommandProgram program = FindCommandProgram(expanded);
+    if (program.shape != CommandProgram::Shape::Blank && !program.exists) {
+        platform::WriteError(L"Warning: no program exists at " + program.path +
+                             L"; links will not open until it is there.\n");
+    }
+}
+
 void PrintCapabilities(RootKey root, const ClientName& clientName) {
     Key key;
     const std::wstring path =

@@ -21,6 +21,10 @@ bool IsMemberOfAdministrators();
 void WriteOutput(const std::wstring& text);
 void FlushOutput();
 
+// Writes text to standard error at once, after what is queued for standard
+// output: warnings that leave standard output as it would be without them.
+void WriteError(const std::wstring& text);
+
 // Flushes standard output when it goes out of scope, so that every way out of
 // the function that holds it delivers what was printed.
 class FlushOutputOnExit {
@@ -30,10 +34,6 @@ public:
     FlushOutputOnExit(const FlushOutputOnExit&) = delete;
     FlushOutputOnExit& operator=(const FlushOutputOnExit&) = delete;
 };
-
-// Writes text to standard error at once, after flushing standard output so
-// that the two arrive in the order they were written.
-void WriteError(const std::wstring& text);
 
 // The directory of the running executable, without a trailing backslash.
 bool GetExecutableDirectory(std::wstring& directory);
@@ -79,8 +79,13 @@ bool CreateFileForWriting(const std::wstring& path, File& out);
 bool WriteToFile(File& file, const void* bytes, std::size_t count);
 // Flushes and closes; false when the data may not have reached the file.
 bool CloseFile(File& file);
-// Moves from over to, replacing to, in one step.
+// Moves from over to, replacing to, in one step, written through to the disk.
 bool MoveFileOver(const std::wstring& from, const std::wstring& to);
+// Moves from to the name to, written through to the disk, when no file has
+// that name; false, with both left as they were, when one has.
+bool MoveFileToNewName(const std::wstring& from, const std::wstring& to);
+// The whole contents of an existing file; false when it cannot be read.
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes);
 bool RemoveFile(const std::wstring& path);
 
 // Tells the shell that file and protocol associations changed, and returns
@@ -134,10 +139,12 @@ bool IsRunningExecutable(const std::wstring& path);
 // U.S. English. Empty when the program has no such record or name.
 std::wstring ProgramDisplayName(const std::wstring& path);
 
-// What a shell link (.lnk) starts: its target program and its arguments.
+// What a shell link (.lnk) starts: its target program, its arguments and the
+// folder it starts it in.
 struct Shortcut {
     std::wstring target;
     std::wstring arguments;
+    std::wstring workingDirectory;  // "Start in"; empty when it names none
 };
 // False when path cannot be read as a shell link or names no target path.
 bool ReadShortcut(const std::wstring& path, Shortcut& out);

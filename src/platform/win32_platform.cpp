@@ -210,6 +210,36 @@ bool MoveFileOver(const std::wstring& from, const std::wstring& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
+bool MoveFileToNewName(const std::wstring& from, const std::wstring& to) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when to exists.
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
+    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const File file(reinterpret_cast<std::uintptr_t>(handle));  // closes it
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle, &size) || size.QuadPart > 0x7FFFFFFF) {
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        if (!::ReadFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &read,
+                        nullptr) ||
+            read == 0) {
+            return false;
+        }
+        done += read;
+    }
+    return true;
+}
+
 bool RemoveFile(const std::wstring& path) {
     return DeleteFileW(path.c_str()) != FALSE;
 }

@@ -259,9 +259,15 @@ bool ReadShortcut(const std::wstring& path, Shortcut& out) {
     if (FAILED(link->GetArguments(arguments.data(), kMaxLinkText))) {
         return false;
     }
+    std::vector<wchar_t> folder(kMaxLinkText, L'\0');
+    if (FAILED(link->GetWorkingDirectory(folder.data(), kMaxLinkText))) {
+        folder[0] = L'\0';  // the arguments still count; only the warning needs it
+    }
     arguments.back() = L'\0';
+    folder.back() = L'\0';
     out.target = NativeShortcutTarget(raw, !raw.empty() && IsExistingFile(raw), adjusted);
     out.arguments = arguments.data();
+    out.workingDirectory = folder.data();
     return true;
 }
 

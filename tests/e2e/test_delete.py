@@ -262,21 +262,42 @@ class DeleteTest(unittest.TestCase):
         self.assertEqual(result.status, 2)
         self.assertEqual(self.read_backup("Plain"), first)
 
-    def test_removing_again_after_registering_again_replaces_the_backup(self):
+    def test_every_name_gets_a_backup_that_imports_back_and_none_is_replaced(self):
         p = self.prefix
-        for exe in ("C:\\Apps\\first.exe", "C:\\Apps\\second.exe"):
-            self.assertEqual(p.marovendel("HKCU", "Again", exe).status, 0)
-            before = self.state("Again")
-            result = p.marovendel("delete", "HKCU", "Again")
-            self.assertEqual(result.status, 0, result)
-            self.assertTrue(result.stdout.startswith(
-                "Successfully exported registry keys to C:\\Tools\\Again.reg\n"), result)
-        backup = self.read_backup("Again")
-        self.assertIn(b"second.exe", backup)
-        self.assertNotIn(b"first.exe", backup)
-        self.assertEqual(p.reg("import", "C:\\Tools\\Again.reg").status, 0)
-        self.assertEqual(self.state("Again"), before)
-        self.assertEqual([f for f in os.listdir(p.tools) if f.startswith("Again")], ["Again.reg"])
+        cases = [  # name, program, the backup's file name
+            ('100% Pure & "Quoted"', "C:\\Apps\\a.exe", "100% Pure & _Quoted_.reg"),
+            ("What?", "C:\\Apps\\a.exe", "What_.reg"),
+            ("Star*", "C:\\Apps\\a.exe", "Star_.reg"),
+            ("Pipe|x", "C:\\Apps\\a.exe", "Pipe_x.reg"),
+            ("<Angle>", "C:\\Apps\\a.exe", "_Angle_.reg"),
+            ("Fox: Edition", "C:\\Apps\\a.exe", "Fox_ Edition.reg"),
+            ("CON", "C:\\Apps\\a.exe", "CON_.reg"),
+            ("NUL", "C:\\Apps\\a.exe", "NUL_.reg"),
+            ("com1", "C:\\Apps\\a.exe", "com1_.reg"),
+            ("nul.txt", "C:\\Apps\\a.exe", "nul_.txt.reg"),
+            ("Trail.", "C:\\Apps\\a.exe", "Trail_.reg"),
+            ("Space ", "C:\\Apps\\a.exe", "Space_.reg"),
+            ("Again", "C:\\Apps\\webby.exe", "Again.reg"),
+            ("Again", "C:\\Apps\\other.exe", "Again (2).reg"),  # a different one: kept apart
+            ("Again", "C:\\Apps\\webby.exe", "Again.reg"),  # the same again: not written twice
+        ]
+        written = {}
+        for name, exe, file_name in cases:
+            with self.subTest(name=name, exe=exe):
+                self.assertEqual(p.marovendel("HKCU", name, exe).status, 0)
+                before = self.state(name)
+                result = p.marovendel("delete", "HKCU", name)
+                self.assertEqual(result.status, 0, result)
+                self.assertTrue(result.stdout.startswith(
+                    "Successfully exported registry keys to C:\\Tools\\%s\n" % file_name), result)
+                backup = self.read_backup(file_name[:-4])
+                self.assertEqual(written.setdefault(file_name, backup), backup, "a backup was replaced")
+                self.assertEqual(p.reg("import", "C:\\Tools\\" + file_name).status, 0)
+                self.assertEqual(self.state(name), before)
+                p.marovendel("delete", "HKCU", name, "-nobackup")
+        names = set(f for f in os.listdir(p.tools) if f.endswith(".reg"))
+        self.assertTrue(set(written) <= names)
+        self.assertNotIn("Again (3).reg", names)
 
     def test_a_backup_that_cannot_be_written_deletes_nothing(self):
         p = self.prefix

@@ -70,9 +70,26 @@ class DropTest(unittest.TestCase):
         p = self.prefix
         result = p.marovendel(link)
         self.assertEqual(result.stdout, registered(NAME))
+        self.assertEqual(result.stderr, "")
         self.assertEqual(self.command_of(NAME), '"%s" %s' % (VERSIONED, arguments))
         icon = p.reg("query", "HKCU\\Software\\Classes\\%sURL\\DefaultIcon" % NAME, "/ve")
         self.assertEqual(icon.stdout.split("REG_SZ", 1)[1].strip(), VERSIONED)
+
+    def test_a_shortcut_starting_in_a_folder_is_warned_about_on_standard_error(self):
+        link = "C:\\Users\\Public\\Desktop\\Profiled.lnk"
+        os.makedirs(os.path.dirname(self.prefix.unix_path(link)), exist_ok=True)
+        shutil.copy2(os.environ["MAROVENDEL_MAKE_SHORTCUT"],
+                     os.path.join(self.prefix.tools, "make_shortcut.exe"))
+        made = self.prefix.run("C:\\Tools\\make_shortcut.exe", link, VERSIONED, "--profile Data",
+                               "C:\\Apps\\Web")
+        self.assertEqual(made.status, 0, made)
+        result = self.prefix.marovendel(link)
+        self.assertEqual(result.stdout, registered(NAME))
+        self.assertEqual(result.status, 0)
+        self.assertEqual(result.stderr,
+                         "Warning: the shortcut starts the browser in C:\\Apps\\Web, but links start"
+                         " it elsewhere, so relative paths in its arguments (--profile Data) will"
+                         " point elsewhere; give full paths in the shortcut.\n")
 
     def test_a_name_held_by_another_program_is_kept_unless_that_program_is_gone(self):
         p = self.prefix

@@ -108,6 +108,9 @@ class RegistrationTest(unittest.TestCase):
             self.assertEqual(result.stdout,
                              "Portable browser registered successfully.\nhttp/https: FooURL\n")
             self.assertEqual(result.status, 0)
+            # The program is not there: a warning beside the output, not in it.
+            self.assertEqual(result.stderr, "Warning: no program exists at C:\\Apps\\Foo\\foo.exe;"
+                                            " links will not open until it is there.\n")
             full = "HKEY_CURRENT_USER" if root == "HKCU" else "HKEY_LOCAL_MACHINE"
             self.assert_layout(full, "Foo", "C:\\Apps\\Foo\\foo.exe",
                                '"C:\\Apps\\Foo\\foo.exe" "%1"')
@@ -164,6 +167,11 @@ class RegistrationTest(unittest.TestCase):
             (("HKCU", "", "a.exe"), "The browser name must not be empty.\n"),
             (("delete", "HKCU", "a\\b"), "The browser name must not contain \\ or /.\n"),
             (("delete", "HKCR", "Foo"), "Invalid root key. Use HKCU or HKLM.\n"),
+            (("HKCU", "Foo", "foo.exe", "--bogus"),
+             "--bogus is not an option of HKCU; its option is -all, in lower case.\n"),
+            (("delete", "HKCU", "Foo", "-ALL"),
+             "-ALL is not an option of delete; its options are -nobackup and -all, in lower case.\n"),
+            (("check", "HKCU"), "Usage: C:\\Tools\\Marovendel.exe check <HKCU|HKLM> <BrowserName>\n"),
         ):
             result = self.prefix.marovendel(*args)
             self.assertEqual((result.status, result.stdout), (1, line), args)

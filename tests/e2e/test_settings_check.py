@@ -107,7 +107,20 @@ class CheckTest(unittest.TestCase):
                          " (default): the command names no existing program file\n"
                          "  HKCU\\SOFTWARE\\Classes\\GoneURL\\shell\\open\\command (default):"
                          " the program C:\\Tools x\\gone.exe does not exist\n"
-                         "Gone has 2 problem(s) under HKCU; register it again to repair.\n"
+                         "Gone has 2 problem(s) under HKCU; if the browser has moved, drop it onto"
+                         " Marovendel.exe from its new place, or register it again with its new"
+                         " path.\n" + NO_DEFAULTS)
+        self.assertEqual(result.status, 2)
+
+        # A client whose shell key is gone cannot be started from the Start menu.
+        self.assertEqual(p.marovendel("HKCU", "Broken", "C:\\Portable Apps\\browser.exe").status, 0)
+        p.reg("delete", "HKCU\\SOFTWARE\\Clients\\StartMenuInternet\\Broken\\shell", "/f")
+        result = p.marovendel("check", "HKCU", "Broken")
+        client = "  HKCU\\SOFTWARE\\Clients\\StartMenuInternet\\Broken\\shell"
+        self.assertEqual(result.stdout,
+                         client + ": the key is missing\n" + client + "\\open: the key is missing\n"
+                         + client + "\\open\\command: the key is missing\n"
+                         "Broken has 3 problem(s) under HKCU; register it again to repair.\n"
                          + NO_DEFAULTS)
         self.assertEqual(result.status, 2)
 
@@ -124,7 +137,8 @@ class CheckTest(unittest.TestCase):
                          + missing +
                          "  HKLM\\SOFTWARE\\Classes\\FirefoxHTML-308046B0AF4A39CB\\shell\\open\\command"
                          + missing +
-                         "%s has 3 problem(s) under HKLM; register it again to repair.\n" % FIREFOX
+                         "%s has 3 problem(s) under HKLM; if the browser has moved, register it"
+                         " again with its new path.\n" % FIREFOX
                          + NO_DEFAULTS)
         self.assertEqual(result.status, 2)
 

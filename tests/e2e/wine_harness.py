@@ -15,6 +15,7 @@ Environment:
 import atexit
 import fcntl
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -248,6 +249,15 @@ class WinePrefix:
         assert windows_path[:3].upper() == "C:\\", windows_path
         return os.path.join(self.path, "drive_c", *windows_path[3:].split("\\"))
 
+    def start(self, program, *args, wine_loader=None):
+        """Starts a program with the exe's loader, or wine_loader, its output
+        and errors piped; the Popen."""
+        wine_loader = wine_loader or loader()
+        return subprocess.Popen(FIXED_LAYOUT + [wine_loader, program, *args],
+                                env=_environment(self.path, wine_loader),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE)
+
     def run_raw(self, program, *args, timeout=120, wine_loader=None, stdin=None, display=False):
         """Runs a program with the exe's loader, or wine_loader, reading
         stdin (default: nothing), on a virtual display when asked; its status
@@ -258,15 +268,16 @@ class WinePrefix:
         return completed.returncode, completed.stdout
 
     def run(self, program, *args, timeout=120):
-        """Runs a program; its standard output and error decoded (UTF-8, CR LF
-        as LF)."""
+        """Runs a program; its output and its errors decoded (UTF-8, CR LF as LF).
+        Wine's own messages on standard error are left out."""
         completed = _wine(self.path, program, *args, stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE, timeout=timeout, check=False)
 
         def text(data):
             return data.decode("utf-8", "replace").replace("\r\n", "\n")
-
-        return Result(completed.returncode, text(completed.stdout), text(completed.stderr))
+        errors = "".join(line for line in text(completed.stderr).splitlines(True)
+                         if not re.match(r"^([0-9a-f]{4}:)?(fixme|err|warn|trace):", line))
+        return Result(completed.returncode, text(completed.stdout), errors)
 
     def marovendel(self, *args):
         return self.run(EXE_WINDOWS_PATH, *args)

@@ -15,6 +15,7 @@
 struct CommandResult {
     int status = -1;
     std::wstring output;
+    std::wstring errors;  // what went to standard error
 };
 
 inline CommandResult RunCommand(std::vector<std::wstring> words) {
@@ -25,9 +26,11 @@ inline CommandResult RunCommand(std::vector<std::wstring> words) {
     }
     argv.push_back(nullptr);
     const std::size_t before = test_platform::Output().size();
+    const std::size_t errorsBefore = test_platform::ErrorOutput().size();
     CommandResult result;
     result.status = wmain(static_cast<int>(words.size()), argv.data());
     result.output = test_platform::Output().substr(before);
+    result.errors = test_platform::ErrorOutput().substr(errorsBefore);
     return result;
 }
 

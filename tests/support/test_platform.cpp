@@ -231,16 +231,38 @@ bool CloseFile(File& file) {
     return Logged(test_platform::FileOp::Close, path, !failed);
 }
 
-bool MoveFileOver(const std::wstring& from, const std::wstring& to) {
+namespace {
+
+bool MoveFile(const std::wstring& from, const std::wstring& to, bool replace) {
     Machine& machine = TheMachine();
     auto source = machine.files.find(from);
-    if (Fails(test_platform::FileOp::Move, to) || source == machine.files.end()) {
+    if (Fails(test_platform::FileOp::Move, to) || source == machine.files.end() ||
+        (!replace && machine.files.count(to) != 0)) {
         return Logged(test_platform::FileOp::Move, to, false);
     }
     std::vector<std::uint8_t> contents = std::move(source->second);
     machine.files.erase(source);
     machine.files[to] = std::move(contents);
     return Logged(test_platform::FileOp::Move, to, true);
+}
+
+}  // namespace
+
+bool MoveFileOver(const std::wstring& from, const std::wstring& to) {
+    return MoveFile(from, to, true);
+}
+
+bool MoveFileToNewName(const std::wstring& from, const std::wstring& to) {
+    return MoveFile(from, to, false);
+}
+
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
+    const auto found = TheMachine().files.find(path);
+    if (Fails(test_platform::FileOp::Read, path) || found == TheMachine().files.end()) {
+        return Logged(test_platform::FileOp::Read, path, false);
+    }
+    bytes = found->second;
+    return Logged(test_platform::FileOp::Read, path, true);
 }
 
 bool RemoveFile(const std::wstring& path) {
@@ -504,10 +526,10 @@ void SetProgramDisplayName(const std::wstring& path, const std::wstring& name) {
 }
 
 void PutShortcut(const std::wstring& path, const std::wstring& target,
-                 const std::wstring& arguments) {
+                 const std::wstring& arguments, const std::wstring& workingDirectory) {
     // A shell link file starts with its header size, 0x4C.
     PutFile(path, {0x4C, 0x00, 0x00, 0x00});
-    TheMachine().shortcuts[path] = platform::Shortcut{target, arguments};
+    TheMachine().shortcuts[path] = platform::Shortcut{target, arguments, workingDirectory};
 }
 
 void SetCurrentDefault(const std::wstring& association, const std::wstring& progId) {

@@ -18,7 +18,7 @@
 
 namespace test_platform {
 
-enum class FileOp { Create, Write, Close, Move, Remove };
+enum class FileOp { Create, Write, Close, Move, Remove, Read };
 
 // Back to a fresh machine: administrator, executable C:\Tools\Marovendel.exe,
 // current folder C:\Users\User, no files, no output, no faults, no version
@@ -37,10 +37,10 @@ void SetCurrentFolder(const std::wstring& folder);
 // Everything that reached standard output since Reset: text printed but not
 // yet flushed is not in it.
 const std::wstring& Output();
-// How many pieces the output reached it in.
-std::size_t OutputPieceCount();
 // Everything written to standard error since Reset.
 const std::wstring& ErrorOutput();
+// How many pieces the output reached it in.
+std::size_t OutputPieceCount();
 
 // The type QueryDriveType gives a root (C:\, ignoring case); every other
 // drive is fixed.
@@ -90,10 +90,11 @@ void SetEnvironment(const std::wstring& name, const std::wstring& value);
 // The name ProgramDisplayName gives for the program at exactly this path.
 void SetProgramDisplayName(const std::wstring& path, const std::wstring& name);
 
-// A shell link at path that starts target with arguments; the .lnk file
+// A shell link at path that starts target with arguments (in
+// workingDirectory); the .lnk file
 // exists too.
 void PutShortcut(const std::wstring& path, const std::wstring& target,
-                 const std::wstring& arguments);
+                 const std::wstring& arguments, const std::wstring& workingDirectory = L"");
 
 // What QueryCurrentDefault answers for association ("http", ".html"). One
 // without a default set answers unknown, as Windows does when none is set.

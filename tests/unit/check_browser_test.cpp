@@ -90,7 +90,8 @@ TEST_F(CheckBrowserTest, MissingProgramOrLinkIsNamedByKeyAndValue) {
               L"the program C:\\Apps\\Foo\\foo.exe does not exist\n"
               L"  HKLM\\SOFTWARE\\Classes\\FooURL\\shell\\open\\command (default): "
               L"the program C:\\Apps\\Foo\\foo.exe does not exist\n"
-              L"Foo has 2 problem(s) under HKLM; register it again to repair.\n" + kNoDefaults);
+              L"Foo has 2 problem(s) under HKLM; if the browser has moved, register it again with "
+              L"its new path.\n" + kNoDefaults);
     EXPECT_EQ(result.status, 2);
 
     PutProgram(kFooExe);
@@ -126,10 +127,53 @@ TEST_F(CheckBrowserTest, ForeignRegistrationFaultsAreEachReportedOnce) {
               caps + L" (ApplicationDescription): the value is empty\n" +
               caps + L"\\URLAssociations (http): the value is not a string\n" +
               caps + L"\\URLAssociations (https): the value is missing\n"
+              L"  HKCU\\SOFTWARE\\Classes\\OddHTML\\shell: the key is missing\n"
+              L"  HKCU\\SOFTWARE\\Classes\\OddHTML\\shell\\open: the key is missing\n"
               L"  HKCU\\SOFTWARE\\Classes\\OddHTML\\shell\\open\\command: the key is missing\n"
               L"  HKCU\\SOFTWARE\\Classes\\OddXHT: the key is missing here and under HKLM\n"
-              L"Odd has 7 problem(s) under HKCU; register it again to repair.\n" + kNoDefaults);
+              L"Odd has 9 problem(s) under HKCU; if the browser has moved, drop it onto "
+              L"Marovendel.exe from its new place, or register it again with its new path.\n" +
+                  kNoDefaults);
     EXPECT_EQ(result.status, 2);
+}
+
+// Each key from the client or the class down to its open command is named
+// when it is missing, and so is every key below it.
+TEST_F(CheckBrowserTest, EveryMissingKeyOnTheWayToACommandIsNamed) {
+    const std::wstring client = L"  HKCU\\" + kClients + L"Foo";
+    const std::wstring fooClass = L"  HKCU\\SOFTWARE\\Classes\\FooURL";
+    const struct {
+        const wchar_t* deleted;  // under HKCU
+        std::wstring lines;
+        int problems;
+    } cases[] = {
+        {L"SOFTWARE\\Clients\\StartMenuInternet\\Foo\\shell",
+         client + L"\\shell: the key is missing\n" + client + L"\\shell\\open: the key is missing\n" +
+             client + L"\\shell\\open\\command: the key is missing\n", 3},
+        {L"SOFTWARE\\Clients\\StartMenuInternet\\Foo\\shell\\open",
+         client + L"\\shell\\open: the key is missing\n" +
+             client + L"\\shell\\open\\command: the key is missing\n", 2},
+        {L"SOFTWARE\\Clients\\StartMenuInternet\\Foo\\shell\\open\\command",
+         client + L"\\shell\\open\\command: the key is missing\n", 1},
+        {L"Software\\Classes\\FooURL\\shell",
+         fooClass + L"\\shell: the key is missing\n" + fooClass + L"\\shell\\open: the key is missing\n" +
+             fooClass + L"\\shell\\open\\command: the key is missing\n", 3},
+        {L"Software\\Classes\\FooURL\\shell\\open",
+         fooClass + L"\\shell\\open: the key is missing\n" +
+             fooClass + L"\\shell\\open\\command: the key is missing\n", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.deleted)));
+        SetUp();
+        PutProgram(kFooExe);
+        Register(L"HKCU", L"Foo", kFooExe);
+        ASSERT_EQ(registry::DeleteTree(RootKey::CurrentUser, c.deleted), registry::kSuccess);
+        const CommandResult result = RunCommand({L"check", L"HKCU", L"Foo"});
+        EXPECT_EQ(result.output, c.lines + L"Foo has " + std::to_wstring(c.problems) +
+                                     L" problem(s) under HKCU; register it again to repair.\n" +
+                                     kNoDefaults);
+        EXPECT_EQ(result.status, 2);
+    }
 }
 
 // Either half of a registration is enough for check to say what the other

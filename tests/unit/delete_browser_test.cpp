@@ -1,7 +1,9 @@
 // Removal and its backup file: the bytes written, the encodings, and what is
 // left untouched when the backup cannot be written.
 #include <functional>
+#include <map>
 
+#include "file_stem.h"
 #include "support/run_command.h"
 
 namespace {
@@ -105,7 +107,12 @@ TEST_F(DeleteBrowserTest, TheAllSwitchInEitherOrderExactlyAndAMissingClassFails)
          tree + application + L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n", false},
         {"all-nobackup", {L"-all", L"-nobackup"}, true, 0,
          tree + application + L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n", false},
-        {"upper-case", {L"-nobackup", L"-ALL"}, true, 0, tree + application, true},
+        {"upper-case", {L"-nobackup", L"-ALL"}, true, 1,
+         L"-ALL is not an option of delete; its options are -nobackup and -all, in lower case.\n", true},
+        {"slash", {L"-nobackup", L"x", L"/all"}, true, 1,
+         L"/all is not an option of delete; its options are -nobackup and -all, in lower case.\n", true},
+        {"third-word", {L"-nobackup", L"x", L"-all"}, true, 0,
+         tree + application + L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n", false},
         {"class-missing", {L"-all", L"-nobackup"}, false, 2,
          tree + application + L"Failed to delete browser class key: SOFTWARE\\Classes\\FooURL\n", false},
     };
@@ -306,13 +313,13 @@ TEST_F(DeleteBrowserTest, ABackupThatCannotBeWrittenWholeDeletesNothing) {
         const wchar_t* line;
     } cases[] = {
         {"create", [] { test_platform::FailFileOperation(test_platform::FileOp::Create, L""); },
-         L"Failed to create export file: C:\\Tools\\Foo.reg\n"},
+         L"Failed to create export file: C:\\Tools\\Foo (2).reg\n"},
         {"write", [] { test_platform::FailFileOperation(test_platform::FileOp::Write, L""); },
-         L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+         L"Failed to export registry keys to C:\\Tools\\Foo (2).reg\n"},
         {"close", [] { test_platform::FailFileOperation(test_platform::FileOp::Close, L""); },
-         L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+         L"Failed to export registry keys to C:\\Tools\\Foo (2).reg\n"},
         {"move", [] { test_platform::FailFileOperation(test_platform::FileOp::Move, L""); },
-         L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
+         L"Failed to export registry keys to C:\\Tools\\Foo (2).reg\n"},
         {"read-value", [] {
              registry::memory::FailOperation(registry::memory::Op::EnumValue, L"\\URLAssociations");
          }, L"Failed to export registry keys to C:\\Tools\\Foo.reg\n"},
@@ -395,6 +402,51 @@ TEST_F(DeleteBrowserTest, ASecondRemovalKeepsTheFirstBackup) {
     EXPECT_EQ(test_platform::FileContents(kBackup), first);
 }
 
+TEST_F(DeleteBrowserTest, EveryNameGetsABackupFileThatNoOtherBackupReplaces) {
+    const struct {
+        const wchar_t* name;
+        const wchar_t* program;
+        const wchar_t* file;  // in C:\Tools
+    } cases[] = {
+        {L"100% Pure & \"Quoted\"", L"C:\\a.exe", L"100% Pure & _Quoted_.reg"},
+        {L"What?<Angle>|Star*:x", L"C:\\a.exe", L"What__Angle__Star__x.reg"},
+        {L"CON", L"C:\\a.exe", L"CON_.reg"},
+        {L"nul.txt", L"C:\\a.exe", L"nul_.txt.reg"},
+        {L"Com9", L"C:\\a.exe", L"Com9_.reg"},
+        {L"lpt1 .x", L"C:\\a.exe", L"lpt1_ .x.reg"},
+        {L"COM10", L"C:\\a.exe", L"COM10.reg"},
+        {L"Trail. .", L"C:\\a.exe", L"Trail___.reg"},
+        {L"Foo", L"C:\\webby.exe", L"Foo.reg"},
+        {L"Foo", L"C:\\other.exe", L"Foo (2).reg"},  // a different registration
+        {L"Foo", L"C:\\webby.exe", L"Foo.reg"},      // the same again: not written twice
+        {L"Foo", L"C:\\third.exe", L"Foo (3).reg"},
+    };
+    std::map<std::wstring, std::vector<std::uint8_t>> written;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));
+        RunCommand({L"HKCU", c.name, c.program});
+        const std::wstring path = std::wstring(L"C:\\Tools\\") + c.file;
+        const CommandResult result = RunCommand({L"delete", L"HKCU", c.name});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output.substr(0, result.output.find(L'\n') + 1),
+                  L"Successfully exported registry keys to " + path + L"\n");
+        const auto bytes = test_platform::FileContents(path);
+        ASSERT_TRUE(bytes.has_value());
+        const std::wstring text = (*bytes)[0] == 0xFF
+            ? registry::StringFromBytes(std::vector<std::uint8_t>(bytes->begin() + 2, bytes->end()))
+            : std::wstring(bytes->begin(), bytes->end());
+        EXPECT_NE(text.find(std::wstring(L"StartMenuInternet\\") + c.name + L"]"), std::wstring::npos)
+            << "the file holds the name as it is";
+        EXPECT_NE(text.find(c.program + 3), std::wstring::npos);
+        if (written.count(path) != 0) {
+            EXPECT_EQ(*bytes, written[path]) << "an earlier backup was replaced";
+        }
+        written[path] = *bytes;
+    }
+    EXPECT_EQ(test_platform::FilePaths().size(), written.size());
+    EXPECT_EQ(BackupFileStem(L"Tab\tx\x7f"), L"Tab_x\x7f");  // 1 to 31 only
+}
+
 TEST_F(DeleteBrowserTest, NoBackupAndOverlongPaths) {
     RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
     CommandResult result = RunCommand({L"delete", L"HKCU", L"Foo", L"-nobackup"});
@@ -404,10 +456,11 @@ TEST_F(DeleteBrowserTest, NoBackupAndOverlongPaths) {
               L"Successfully deleted browser from RegisteredApplications: Foo\n");
     EXPECT_TRUE(test_platform::FilePaths().empty());
 
-    // -NOBACKUP is not the switch: a backup is made.
+    // -NOBACKUP is not the switch: it is refused, and nothing is removed.
     RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
-    EXPECT_EQ(RunCommand({L"delete", L"HKCU", L"Foo", L"-NOBACKUP"}).status, 0);
-    EXPECT_TRUE(test_platform::FileContents(kBackup).has_value());
+    EXPECT_EQ(RunCommand({L"delete", L"HKCU", L"Foo", L"-NOBACKUP"}).status, 1);
+    EXPECT_TRUE(registry::memory::HasKey(RootKey::CurrentUser, kClient));
+    EXPECT_TRUE(test_platform::FilePaths().empty());
 
     // The temporary path, directory + \Foo.reg.tmp, may take 259 characters.
     for (std::size_t extra : {244u, 245u}) {

@@ -204,22 +204,50 @@ TEST_F(RegisterBrowserTest, OnlyALowerCaseAllRightAfterThePathWritesTheRest) {
         const char* id;
         std::vector<std::wstring> words;
         bool all;
+        int status = 0;
     } cases[] = {
         {"plain", {L"HKCU", L"Foo", L"C:\\foo.exe"}, false},
         {"all", {L"hkcu", L"Foo", L"C:\\foo.exe", L"-all"}, true},
-        {"upper-case", {L"HKCU", L"Foo", L"C:\\foo.exe", L"-ALL"}, false},
+        {"upper-case", {L"HKCU", L"Foo", L"C:\\foo.exe", L"-ALL"}, false, 1},
         {"earlier-form", {L"HKCU", L"Bar", L"C:\\bar.exe", L"-all", L"HKCU", L"Foo", L"C:\\foo.exe"}, false},
         {"later-form", {L"HKCU", L"Bar", L"C:\\bar.exe", L"HKCU", L"Foo", L"C:\\foo.exe", L"-all"}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         SetUp();
-        EXPECT_EQ(RunCommand(c.words).status, 0);
-        EXPECT_TRUE(HasString(RootKey::CurrentUser, {kClient.c_str(), nullptr, L"Foo"}));
+        EXPECT_EQ(RunCommand(c.words).status, c.status);
+        EXPECT_EQ(HasString(RootKey::CurrentUser, {kClient.c_str(), nullptr, L"Foo"}), c.status == 0);
         EXPECT_EQ(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\.htm"), c.all);
         EXPECT_EQ(registry::memory::StoredValue(RootKey::CurrentUser, L"Software\\Classes\\FooURL",
                                                 L"URL Protocol").has_value(), c.all);
         EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Clients\\StartMenuInternet\\Bar"));
+    }
+}
+
+// A program that is not there gets one warning on standard error; what
+// standard output says stays as it is.
+TEST_F(RegisterBrowserTest, AMissingProgramIsWarnedAboutOnStandardErrorOnly) {
+    test_platform::PutFile(L"C:\\Apps\\here.exe", {});
+    test_platform::PutFile(L"C:\\Users\\User\\rel.exe", {});
+    const std::wstring warning = L"Warning: no program exists at C:\\Apps\\gone.exe; links will "
+                                 L"not open until it is there.\n";
+    const struct {
+        const wchar_t* path;
+        std::wstring errors;
+    } cases[] = {
+        {L"C:\\Apps\\here.exe", L""},
+        {L"rel.exe", L""},
+        {L"\"C:\\Apps\\here.exe\" --profile x", L""},
+        {L"\\\\server\\share\\away.exe", L""},  // not asked
+        {L"C:\\Apps\\gone.exe", warning},
+        {L"\"C:\\Apps\\gone.exe\" --new-window", warning},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.path)));
+        const CommandResult result = RunCommand({L"HKCU", L"Foo", c.path});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output, L"Portable browser registered successfully.\nhttp/https: FooURL\n");
+        EXPECT_EQ(result.errors, c.errors);
     }
 }
 
