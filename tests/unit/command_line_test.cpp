@@ -60,6 +60,8 @@ TEST_F(CommandLineTest, IncompleteFormsPrintUsageOrRefuseWithStatus1) {
          L"-all is not an option of check; it takes none.\n"},
         {"settings-option", true, {L"settings", L"HKCU", L"Foo", L"/?"},
          L"/? is not an option of settings; it takes none.\n"},
+        {"defaults-once-upper", true, {L"defaults", L"HKLM", L"Foo", L"-ONCE"},
+         L"-ONCE is not an option of defaults; its option is -once, in lower case.\n"},
         {"check-one-arg", true, {L"check", L"x"}, kBanner},
         {"settings-bad-root", false, {L"Settings", L"HKCR", L"Foo"},
          L"Invalid root key. Use HKCU or HKLM.\n"},
