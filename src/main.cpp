@@ -15,12 +15,16 @@ constexpr int kExitFailed = 2;
 constexpr const wchar_t* kAdminRequired =
     L"Administrative privileges are required to access HKLM.\n";
 
-// The lines of the general usage, each with the program's name.
+// The lines of the general usage, each with the program's name. The first
+// is the one every earlier version printed; the README's Commands block
+// shows the same lines.
 constexpr const wchar_t* kUsageLines[] = {
     L"Usage: %ls list [HKLM|HKCU] | <HKCU|HKLM> <BrowserName> <ExecutablePath> | "
     L"delete <HKCU|HKLM> <BrowserName> [-nobackup]\n",
-    L"       %ls settings <HKCU|HKLM> <BrowserName> | check <HKCU|HKLM> <BrowserName> | "
-    L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n",
+    L"       %ls <program or shortcut> | settings <HKCU|HKLM> <BrowserName> | "
+    L"check <HKCU|HKLM> <BrowserName>\n",
+    L"       -all after <ExecutablePath> also registers every type a browser opens; "
+    L"after delete's <BrowserName> it also removes the class and its Open with entries\n",
 };
 
 enum class Form { Usage, RootUsage, Refusal, List, Register, Delete, Settings, Check, Drop };

@@ -1,4 +1,7 @@
 // The command line: which form runs, which is refused, and the exit status.
+#include <fstream>
+#include <iterator>
+
 #include "platform/platform.h"
 #include "support/run_command.h"
 
@@ -6,13 +9,17 @@ namespace {
 
 using registry::memory::HasKey;
 
-const wchar_t* const kBanner =
-    L"\nMarovendel v1.0 by the Marovendel developers\n"
-    L"======================================================\n\n"
+const wchar_t* const kUsage =
     L"Usage: Marovendel.exe list [HKLM|HKCU] | <HKCU|HKLM> <BrowserName> <ExecutablePath> | "
     L"delete <HKCU|HKLM> <BrowserName> [-nobackup]\n"
-    L"       Marovendel.exe settings <HKCU|HKLM> <BrowserName> | check <HKCU|HKLM> <BrowserName> | "
-    L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n";
+    L"       Marovendel.exe <program or shortcut> | settings <HKCU|HKLM> <BrowserName> | "
+    L"check <HKCU|HKLM> <BrowserName>\n"
+    L"       -all after <ExecutablePath> also registers every type a browser opens; "
+    L"after delete's <BrowserName> it also removes the class and its Open with entries\n";
+const std::wstring kBanner =
+    std::wstring(L"\nMarovendel v1.0 by the Marovendel developers\n"
+                 L"======================================================\n\n") +
+    kUsage;
 const wchar_t* const kAdminRequired = L"Administrative privileges are required to access HKLM.\n";
 const wchar_t* const kHkcuUsage = L"Usage: Marovendel.exe HKCU <BrowserName> <ExecutablePath>\n";
 const wchar_t* const kHklmUsage = L"Usage: Marovendel.exe HKLM <BrowserName> <ExecutablePath>\n";
@@ -25,7 +32,7 @@ struct UsageCase {
     const char* id;
     bool isAdmin;
     std::vector<std::wstring> words;
-    const wchar_t* output;
+    std::wstring output;
 };
 
 TEST_F(CommandLineTest, IncompleteFormsPrintUsageOrRefuseWithStatus1) {
@@ -126,6 +133,26 @@ TEST_F(CommandLineTest, LastCompleteFormWinsAndListOrDeleteDropsIt) {
               L"delete");
 }
 
+// The usage names every form once, the drop and -all included, and the
+// README shows it as printed.
+TEST_F(CommandLineTest, TheUsageListsEachFormOnceAsTheReadmeShowsIt) {
+    const std::wstring usage = RunCommand({}).output;
+    for (const wchar_t* form : {L"delete <HKCU|HKLM>", L"<program or shortcut>", L"list [HKLM|HKCU]",
+                                L"settings <HKCU|HKLM>", L"check <HKCU|HKLM>", L"-all after"}) {
+        SCOPED_TRACE(std::string(form, form + std::wcslen(form)));
+        const std::size_t first = usage.find(form);
+        ASSERT_NE(first, std::wstring::npos);
+        EXPECT_EQ(usage.find(form, first + 1), std::wstring::npos);
+    }
+    std::ifstream file(MAROVENDEL_README, std::ios::binary);
+    ASSERT_TRUE(file) << MAROVENDEL_README;
+    const std::string readme((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::wstring lines = kUsage;
+    EXPECT_NE(readme.find("```\n" + std::string(lines.begin(), lines.end()) + "```\n"),
+              std::string::npos)
+        << "the README's Commands block differs from the usage";
+}
+
 TEST_F(CommandLineTest, PrintedTextIsHeldBackYetArrivesOnEveryWayOut) {
     Print(L"held\n");
     EXPECT_EQ(test_platform::Output(), L"");
@@ -220,9 +247,9 @@ TEST_F(CommandLineTest, OnlyAWindowOfItsOwnWaitsForAKey) {
         std::wstring tail;
         int waits;
     } cases[] = {
-        {"double-click", true, {}, L"[-all]\n" + hint + pause, 1},
+        {"double-click", true, {}, L"Open with entries\n" + hint + pause, 1},
         {"refusal", true, {L"HKCU"}, L"<ExecutablePath>\n" + pause, 1},
-        {"console", false, {}, L"[-all]\n", 0},
+        {"console", false, {}, L"Open with entries\n", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
