@@ -201,6 +201,24 @@ Outcome Run(const Command& command, const wchar_t* program) {
     return CheckBrowser(*command.root, *command.name);
 }
 
+// Arguments that make no command, in a window Marovendel owns, came from
+// Explorer: a folder, several files, or a file that is no longer there. The
+// usage would mean nothing to whoever dropped them.
+Outcome RefuseWrongDrop(int argc, wchar_t** argv) {
+    constexpr const wchar_t* kDropOne =
+        L"drop one browser's .exe or its shortcut onto Marovendel.exe";
+    if (argc > 2) {
+        Print(L"%d items were dropped; %ls.\n", argc - 1, kDropOne);
+    } else if (platform::IsExistingDirectory(argv[1])) {
+        Print(L"%ls is a folder; %ls.\n", argv[1], kDropOne);
+    } else if (!platform::IsExistingFile(argv[1])) {
+        Print(L"%ls does not exist; %ls.\n", argv[1], kDropOne);
+    } else {
+        Print(L"%ls is not a program or a shortcut to one; %ls.\n", argv[1], kDropOne);
+    }
+    return Outcome::Refused;
+}
+
 int StatusOf(Outcome outcome) {
     switch (outcome) {
     case Outcome::Done:
@@ -223,9 +241,13 @@ extern "C" int wmain(int argc, wchar_t** argv) {
     const platform::FlushOutputOnExit flushOutput;
     const bool isAdmin = IsRunningAsAdmin();
     const wchar_t* program = argc > 0 ? argv[0] : L"Marovendel.exe";
-    const Outcome outcome = Run(ParseCommandLine(argc, argv, isAdmin), program);
+    const Command command = ParseCommandLine(argc, argv, isAdmin);
+    const bool ownsWindow = platform::OwnsConsoleWindow();
+    const Outcome outcome = ownsWindow && argc > 1 && command.form == Form::Usage
+                                ? RefuseWrongDrop(argc, argv)
+                                : Run(command, program);
     // Started from Explorer, the window would close before anyone read it.
-    if (platform::OwnsConsoleWindow()) {
+    if (ownsWindow) {
         if (argc <= 1) {
             Print(L"To register a browser for yourself, drag its .exe or its shortcut onto "
                   L"Marovendel.exe.\n");

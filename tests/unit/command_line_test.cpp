@@ -264,3 +264,39 @@ TEST_F(CommandLineTest, OnlyAWindowOfItsOwnWaitsForAKey) {
 }
 
 }  // namespace
+
+namespace {
+
+// Explorer passes whatever was dropped: in the window, what makes no command
+// gets one line on what to drop instead of the usage, which stays for a
+// console.
+TEST_F(CommandLineTest, AWrongDropInTheWindowSaysWhatToDrop) {
+    const std::wstring dropOne = L"; drop one browser's .exe or its shortcut onto Marovendel.exe.\n";
+    const std::wstring pause = L"\nPress any key to close this window.\n";
+    const struct {
+        const char* id;
+        bool ownsWindow;
+        std::vector<std::wstring> words;
+        std::wstring output;
+    } cases[] = {
+        {"folder", true, {L"C:\\Apps\\Foo"}, L"C:\\Apps\\Foo is a folder" + dropOne + pause},
+        {"several", true, {L"C:\\a.exe", L"C:\\b.exe"}, L"2 items were dropped" + dropOne + pause},
+        {"missing", true, {L"C:\\gone.exe"}, L"C:\\gone.exe does not exist" + dropOne + pause},
+        {"folder-in-a-console", false, {L"C:\\Apps\\Foo"}, kBanner},
+        {"several-in-a-console", false, {L"C:\\a.exe", L"C:\\b.exe"}, kBanner},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        test_platform::PutDirectory(L"C:\\Apps\\Foo");
+        test_platform::PutFile(L"C:\\a.exe", {});
+        test_platform::PutFile(L"C:\\b.exe", {});
+        test_platform::SetOwnsConsoleWindow(c.ownsWindow);
+        const CommandResult result = RunCommand(c.words);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(registry::memory::OperationCount(), 0u);
+    }
+}
+
+}  // namespace
