@@ -5,6 +5,7 @@
 // choice for links.
 #include "marovendel.h"
 #include "platform/platform.h"
+#include "program_image.h"
 
 using registration::ClientName;
 
@@ -29,12 +30,60 @@ struct DroppedProgram {
     std::wstring arguments;
 };
 
+bool IsBatchFile(const std::wstring& path) {
+    return EndsWithIgnoringCase(path, L".bat") || EndsWithIgnoringCase(path, L".cmd");
+}
+
+// A batch file that starts a browser with its flags cannot be given a link:
+// cmd reads the & of a URL's query as the start of a new command.
+void RefuseBatchFile(const std::wstring& path) {
+    Print(L"%ls is a batch file, which cannot receive a link safely: cmd reads & in a URL as a "
+          L"new command; make a shortcut to the browser's .exe with the flags it needs, and "
+          L"drop that onto Marovendel.exe.\n",
+          path.c_str());
+}
+
+// Whether the PE header shows a windowed program this Windows can start;
+// otherwise says why it is no browser. The console forms register anything,
+// but the drop is the gesture for browsers.
+bool IsBrowserProgram(const std::wstring& program) {
+    using program_image::Verdict;
+    const program_image::Header header =
+        program_image::ReadHeader(platform::ReadFileStart(program, program_image::kHeaderBytes));
+    const std::uint16_t native = platform::NativeMachine();
+    switch (program_image::Judge(header, native)) {
+    case Verdict::Browser:
+        return true;
+    case Verdict::NotAProgram:
+        Print(L"%ls is not a program or a shortcut to one; %ls.\n", program.c_str(), kExpected);
+        break;
+    case Verdict::ConsoleProgram:
+        Print(L"%ls is a console program, not a browser; %ls.\n", program.c_str(), kExpected);
+        break;
+    case Verdict::OtherProcessor: {
+        const std::wstring windows =
+            native == 0 ? L"this Windows" : L"this Windows (" + program_image::MachineName(native) + L")";
+        Print(L"%ls is built for %ls, which %ls cannot run; %ls.\n", program.c_str(),
+              program_image::MachineName(header.machine).c_str(), windows.c_str(), kExpected);
+        break;
+    }
+    }
+    return false;
+}
+
 // Reads what was dropped; false, after saying what Marovendel expects, when
 // it is neither a program nor a shortcut to one, or is Marovendel itself.
 bool ReadDrop(const std::wstring& dropped, DroppedProgram& out) {
     platform::Shortcut shortcut;
     if (EndsWithIgnoringCase(dropped, L".exe")) {
         out.program = dropped;
+    } else if (IsBatchFile(dropped)) {
+        RefuseBatchFile(dropped);
+        return false;
+    } else if (EndsWithIgnoringCase(dropped, L".lnk") && platform::ReadShortcut(dropped, shortcut) &&
+               IsBatchFile(shortcut.target)) {
+        RefuseBatchFile(shortcut.target);
+        return false;
     } else if (EndsWithIgnoringCase(dropped, L".lnk") && platform::ReadShortcut(dropped, shortcut) &&
                EndsWithIgnoringCase(shortcut.target, L".exe")) {
         if (!platform::IsExistingFile(shortcut.target)) {
@@ -52,7 +101,7 @@ bool ReadDrop(const std::wstring& dropped, DroppedProgram& out) {
         Print(L"%ls is Marovendel itself; %ls.\n", out.program.c_str(), kExpected);
         return false;
     }
-    return true;
+    return IsBrowserProgram(out.program);
 }
 
 // The name the program's version record gives it, else its file name

@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "support/program_file.h"
 #include "support/reg_reader.h"
 #include "support/run_command.h"
 
@@ -154,7 +155,8 @@ void Seed() {
     PutDword(RootKey::CurrentUser, kClassPath, L"EditFlags", 2);
     PutString(RootKey::CurrentUser, kClassPath + L"\\Application", L"ApplicationName", L"F\u00f6\u00f6");
     test_platform::PutFile(kBackup, kEarlierBackup);
-    test_platform::PutFile(kFooExe, {});  // so that Foo checks clean
+    // A windowed program, so that Foo checks clean and can be dropped.
+    test_platform::PutFile(kFooExe, test_program::Program());
     ClearFaultsAndCounters();
     test_platform::ClearFileFaultsAndCounters();
     test_platform::ClearOutput();
