@@ -3,8 +3,12 @@
 // for the current user, named after its version record, and its own page in
 // Settings > Default apps is opened, so that one gesture makes the browser a
 // choice for links.
+#include <utility>
+#include <vector>
+
 #include "marovendel.h"
 #include "platform/platform.h"
+#include "portable_package.h"
 #include "program_image.h"
 
 using registration::ClientName;
@@ -162,8 +166,69 @@ Holder RegisteredProgram(const ClientName& name) {
     return holder;
 }
 
+// Whether inner lies in the portable package whose launcher is launcher.
+bool IsLaunchedBy(const std::wstring& inner, const std::wstring& launcher) {
+    const std::optional<std::wstring> found = portable_package::LauncherOf(platform::FullPath(inner));
+    return found && EqualsIgnoringCase(platform::FullPath(*found), launcher);
+}
+
+// The clients under HKCU, other than name, that open the browser inside the
+// package launcher starts, whatever they are called. read is false when the
+// clients could not all be read.
+std::vector<std::pair<ClientName, std::wstring>> InnerRegistrations(const ClientName& name,
+                                                                   const std::wstring& launcher,
+                                                                   bool& read) {
+    std::vector<std::pair<ClientName, std::wstring>> inner;
+    registry::Key clients;
+    const registry::Status opened = registry::OpenKey(
+        RootKey::CurrentUser, registration::kClientsPath, registry::Access::Read, clients);
+    read = opened == registry::kSuccess || opened == registry::kFileNotFound;
+    if (opened != registry::kSuccess) {
+        return inner;
+    }
+    std::wstring listed;
+    for (std::uint32_t index = 0;; ++index) {
+        const registry::Status status =
+            registry::EnumKey(clients, index, registry::kMaxKeyNameChars, listed);
+        if (status != registry::kSuccess) {
+            read = read && status == registry::kNoMoreItems;
+            return inner;
+        }
+        const std::optional<ClientName> client = ClientName::From(listed);
+        if (!client || EqualsIgnoringCase(client->Text(), name.Text())) {
+            continue;
+        }
+        const Holder holder = RegisteredProgram(*client);
+        read = read && holder.readable;
+        if (holder.program && holder.program->exists && IsLaunchedBy(holder.program->path, launcher)) {
+            inner.emplace_back(*client, holder.program->path);
+        }
+    }
+}
+
+// Removes the registrations of the browser inside a package once its
+// launcher is registered, so that Default apps lists the package once. The
+// removal writes its backup first, as delete -all does.
+Outcome ReplaceInnerRegistrations(
+    const std::vector<std::pair<ClientName, std::wstring>>& inner, const ClientName& name,
+    const std::wstring& launcher) {
+    Outcome outcome = Outcome::Done;
+    for (const auto& registration : inner) {
+        Print(L"%ls was registered for %ls, which %ls (registered as %ls) starts; removing it.\n",
+              registration.first.c_str(), registration.second.c_str(), launcher.c_str(),
+              name.c_str());
+        DeleteOptions options;
+        options.all = true;
+        if (DeleteBrowser(RootKey::CurrentUser, registration.first, options) != Outcome::Done) {
+            outcome = Outcome::Failed;
+        }
+    }
+    return outcome;
+}
+
 // Whether the name is free for program: nobody has it, the same program has
-// it, or a program that no longer exists had it (the browser has moved). A
+// it, the browser inside the package program launches has it, or a program
+// that no longer exists had it (the browser has moved). A
 // name held by another program that exists is refused, and so is one whose
 // holder cannot be read: it might be another browser's.
 Outcome ClaimName(const ClientName& name, const std::wstring& program,
@@ -178,6 +243,12 @@ Outcome ClaimName(const ClientName& name, const std::wstring& program,
         return Outcome::Done;
     }
     const std::wstring& other = holder.program->path;
+    if (IsLaunchedBy(other, program)) {
+        Print(L"%ls was registered for %ls, which its launcher %ls starts; registering the "
+              L"launcher in its place.\n",
+              name.c_str(), other.c_str(), program.c_str());
+        return Outcome::Done;
+    }
     if (holder.program->exists) {
         Print(L"%ls is already registered for %ls, so nothing was changed; to register %ls "
               L"under a name of your choice, run: %ls HKCU \"Your name\" %ls\n",
@@ -202,20 +273,45 @@ Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* maro
         Print(L"%ls is not a program or a shortcut to one; %ls.\n", droppedPath.c_str(), kExpected);
         return Outcome::Refused;
     }
+    // A raw build, outside any package, keeps its profile only when told
+    // where it is.
+    std::wstring arguments = dropped.arguments;
+    std::optional<portable_package::ProfileFlag> profile;
+    if (!portable_package::LauncherOf(dropped.program)) {
+        profile = portable_package::ProfileFlagFor(dropped.program, arguments);
+    }
+    if (profile) {
+        arguments += (arguments.empty() ? L"" : L" ") + profile->argument;
+    }
     // Stored as a user would type it: the path alone, or quoted with the
     // shortcut's arguments after it.
     const std::wstring executablePath =
-        dropped.arguments.empty() ? dropped.program
-                                  : QuoteArgument(dropped.program) + L" " + dropped.arguments;
+        arguments.empty() ? dropped.program : QuoteArgument(dropped.program) + L" " + arguments;
     const Outcome claimed = ClaimName(*name, dropped.program, executablePath, marovendel);
     if (claimed != Outcome::Done) {
         return claimed;
+    }
+    if (profile) {
+        Print(L"%ls keeps its profile in %ls; the command passes %ls.\n", dropped.program.c_str(),
+              profile->folder.c_str(), profile->argument.c_str());
+    }
+    bool clientsRead = true;
+    const auto inner = InnerRegistrations(*name, dropped.program, clientsRead);
+    if (!clientsRead) {
+        Print(L"The browsers registered under HKCU could not all be read, so one inside the "
+              L"package of %ls may still be registered.\n",
+              dropped.program.c_str());
     }
     RegistrationOptions options;
     options.all = true;  // every type a browser opens, and Explorer's Open with lists
     options.icon = dropped.program;  // an icon path takes no arguments
     const Outcome registered = RegisterBrowser(RootKey::CurrentUser, *name, executablePath, options);
+    const Outcome replaced = registered == Outcome::Done
+                                 ? ReplaceInnerRegistrations(inner, *name, dropped.program)
+                                 : Outcome::Done;
     const Outcome opened = OpenDefaultAppsSettings(RootKey::CurrentUser, *name);
-    return registered == Outcome::Done && opened == Outcome::Done ? Outcome::Done
-                                                                  : Outcome::Failed;
+    return clientsRead && registered == Outcome::Done && replaced == Outcome::Done &&
+                   opened == Outcome::Done
+               ? Outcome::Done
+               : Outcome::Failed;
 }

@@ -111,4 +111,163 @@ TEST_F(DropTest, TheConsoleFormStillRegistersAConsoleProgram) {
     EXPECT_EQ(result.output, L"Portable browser registered successfully.\nhttp/https: RceditURL\n");
 }
 
+std::wstring CommandOf(const std::wstring& name) {
+    const auto command = registry::memory::StoredString(
+        RootKey::CurrentUser, L"Software\\Clients\\StartMenuInternet\\" + name + L"\\shell\\open\\command",
+        nullptr);
+    return command ? *command : L"(none)";
+}
+
+const std::wstring kSettings = L"Opened Settings > Default apps for ";
+
+// Each package layout: registering the browser inside names the launcher,
+// and dropping the launcher replaces the inner browser's registration,
+// whatever it is called.
+TEST_F(DropTest, TheLauncherOfEachPackageLayoutReplacesItsInnerBrowser) {
+    const struct {
+        const char* id;
+        std::wstring launcher;
+        std::wstring inner;
+    } cases[] = {
+        {"PortableApps.com", L"D:\\PortableApps\\FooPortable\\FooPortable.exe",
+         L"D:\\PortableApps\\FooPortable\\App\\Foo\\foo.exe"},
+        {"-portable.exe beside app", L"D:\\Foo\\foo-portable.exe", L"D:\\Foo\\app\\foo.exe"},
+        {"-Portable.exe beside the browser's folder", L"D:\\Foo\\Foo-Portable.exe",
+         L"D:\\Foo\\Foo\\foo.exe"},
+        {"launcher above bin", L"D:\\Foo\\Start Foo.exe", L"D:\\Foo\\bin\\foo.exe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        test_platform::PutFile(c.launcher, Program());
+        test_platform::PutFile(c.inner, Program());
+        test_platform::SetProgramDisplayName(c.launcher, L"Foo Portable");
+        const std::wstring suggestion = c.inner + L" lies inside a portable package; register its "
+                                        L"launcher " + c.launcher + L" instead, so that links open "
+                                        L"with the profile kept in the package.\n";
+        EXPECT_EQ(RunCommand({L"HKCU", L"Foo", c.inner}).output,
+                  L"Portable browser registered successfully.\nhttp/https: FooURL\n" + suggestion);
+
+        const CommandResult dropped = RunCommand({c.launcher});
+        EXPECT_NE(dropped.output.find(L"Foo was registered for " + c.inner + L", which " +
+                                      c.launcher + L" (registered as Foo Portable) starts; "
+                                      L"removing it.\n"),
+                  std::wstring::npos)
+            << dropped.output;
+        EXPECT_EQ(dropped.status, 0) << dropped.output;
+        EXPECT_EQ(CommandOf(L"Foo Portable"), c.launcher);
+        EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser,
+                                              L"Software\\Clients\\StartMenuInternet\\Foo"));
+        EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\FooURL"));
+        EXPECT_TRUE(test_platform::FileContents(L"C:\\Tools\\Foo.reg")) << "no backup was written";
+    }
+}
+
+// When the inner browser holds the launcher's own name, the launcher takes
+// it over; a name held by a browser of another package is still refused,
+// and two candidate launchers name none.
+TEST_F(DropTest, TheLauncherTakesOverANameOnlyFromItsOwnInnerBrowser) {
+    const std::wstring launcher = L"D:\\FooPortable\\FooPortable.exe";
+    const std::wstring inner = L"D:\\FooPortable\\App\\Foo\\foo.exe";
+    const std::wstring stranger = L"D:\\BarPortable\\App\\Bar\\bar.exe";
+    test_platform::PutFile(launcher, Program());
+    test_platform::PutFile(inner, Program());
+    test_platform::PutFile(L"D:\\BarPortable\\BarPortable.exe", Program());
+    test_platform::PutFile(stranger, Program());
+    test_platform::SetProgramDisplayName(launcher, L"Foo");
+
+    ASSERT_EQ(RunCommand({L"HKCU", L"Foo", stranger}).status, 0);
+    const CommandResult refused = RunCommand({launcher});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(CommandOf(L"Foo"), stranger);
+
+    ASSERT_EQ(RunCommand({L"HKCU", L"Foo", inner}).status, 0);
+    const CommandResult taken = RunCommand({launcher});
+    EXPECT_EQ(taken.output, L"Foo was registered for " + inner + L", which its launcher " + launcher +
+                                L" starts; registering the launcher in its place.\n"
+                                L"Portable browser registered successfully.\nhttp/https: FooURL\n" +
+                                kSettings + L"Foo.\n");
+    EXPECT_EQ(taken.status, 0);
+    EXPECT_EQ(CommandOf(L"Foo"), launcher);
+
+    test_platform::PutFile(L"D:\\FooPortable\\OtherPortable.exe", Program());
+    EXPECT_EQ(RunCommand({L"HKCU", L"Foo", inner}).output,
+              L"Portable browser registered successfully.\nhttp/https: FooURL\n");
+}
+
+// A raw build keeps its profile when exactly one folder of its family's
+// layouts lies beside it or one level up.
+TEST_F(DropTest, ARawBuildIsRegisteredWithItsOneProfileFolder) {
+    const std::wstring chrome = L"D:\\Chromium\\App\\chrome.exe";
+    const std::wstring firefox = L"D:\\Firefox\\App\\firefox.exe";
+    const struct {
+        const char* id;
+        std::wstring program;
+        std::vector<std::wstring> markers;
+        std::vector<std::wstring> folders;
+        std::wstring arguments;  // of a shortcut to the program, when not empty
+        std::wstring command;
+    } cases[] = {
+        {"Chromium, User Data beside", chrome, {L"chrome_elf.dll"}, {L"D:\\Chromium\\App\\User Data"}, L"",
+         L"\"" + chrome + L"\" --user-data-dir=\"D:\\Chromium\\App\\User Data\""},
+        {"Chromium, USER_DATA above", chrome, {L"chrome_elf.dll"}, {L"D:\\Chromium\\USER_DATA"}, L"",
+         L"\"" + chrome + L"\" --user-data-dir=\"D:\\Chromium\\USER_DATA\""},
+        {"Chromium, profile above", chrome, {L"chrome_elf.dll"}, {L"D:\\Chromium\\profile"}, L"",
+         L"\"" + chrome + L"\" --user-data-dir=\"D:\\Chromium\\profile\""},
+        {"Firefox, profile beside", firefox, {L"xul.dll", L"omni.ja"}, {L"D:\\Firefox\\App\\profile"},
+         L"", L"\"" + firefox + L"\" -profile \"D:\\Firefox\\App\\profile\""},
+        {"Firefox, Data\\profile above", firefox, {L"xul.dll", L"omni.ja"},
+         {L"D:\\Firefox\\Data\\profile"}, L"",
+         L"\"" + firefox + L"\" -profile \"D:\\Firefox\\Data\\profile\""},
+        {"shortcut with other flags", chrome, {L"chrome_elf.dll"}, {L"D:\\Chromium\\User Data"},
+         L"--no-first-run", L"\"" + chrome + L"\" --no-first-run --user-data-dir=\"D:\\Chromium\\User Data\""},
+        {"shortcut that names the profile", chrome, {L"chrome_elf.dll"}, {L"D:\\Chromium\\User Data"},
+         L"--user-data-dir=E:\\Mine", L"\"" + chrome + L"\" --user-data-dir=E:\\Mine"},
+        {"two profile folders", chrome, {L"chrome_elf.dll"},
+         {L"D:\\Chromium\\User Data", L"D:\\Chromium\\App\\profile"}, L"", chrome},
+        {"no profile folder", chrome, {L"chrome_elf.dll"}, {}, L"", chrome},
+        {"no family marker", chrome, {}, {L"D:\\Chromium\\User Data"}, L"", chrome},
+        {"xul.dll without omni.ja", firefox, {L"xul.dll"}, {L"D:\\Firefox\\profile"}, L"", firefox},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        test_platform::PutFile(c.program, Program());
+        test_platform::SetProgramDisplayName(c.program, L"Raw");
+        const std::wstring folder = c.program.substr(0, c.program.find_last_of(L'\\'));
+        for (const std::wstring& marker : c.markers) {
+            test_platform::PutFile(folder + L"\\" + marker, {});
+        }
+        for (const std::wstring& profile : c.folders) {
+            test_platform::PutDirectory(profile);
+        }
+        std::wstring dropped = c.program;
+        if (!c.arguments.empty()) {
+            dropped = L"C:\\Users\\User\\Desktop\\Raw.lnk";
+            test_platform::PutShortcut(dropped, c.program, c.arguments);
+        }
+        const CommandResult result = RunCommand({dropped});
+        EXPECT_EQ(result.status, 0) << result.output;
+        EXPECT_EQ(CommandOf(L"Raw"), c.command);
+        // The flag was added, not found in the shortcut: one line says so.
+        const bool added = c.command.size() > c.program.size() + 2 + c.arguments.size() + 1;
+        EXPECT_EQ(result.output.find(L" keeps its profile in ") != std::wstring::npos, added)
+            << result.output;
+    }
+}
+
+// A package's launcher keeps the profile itself: the browser inside gets no
+// flag, only the line that names the launcher.
+TEST_F(DropTest, ABrowserInsideAPackageGetsNoProfileFlag) {
+    const std::wstring inner = L"D:\\FooPortable\\App\\Foo\\chrome.exe";
+    test_platform::PutFile(L"D:\\FooPortable\\FooPortable.exe", Program());
+    test_platform::PutFile(inner, Program());
+    test_platform::PutFile(L"D:\\FooPortable\\App\\Foo\\chrome_elf.dll", {});
+    test_platform::PutDirectory(L"D:\\FooPortable\\App\\Foo\\User Data");
+    test_platform::SetProgramDisplayName(inner, L"Foo");
+    const CommandResult result = RunCommand({inner});
+    EXPECT_EQ(CommandOf(L"Foo"), inner);
+    EXPECT_NE(result.output.find(L"register its launcher"), std::wstring::npos);
+}
+
 }  // namespace
