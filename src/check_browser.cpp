@@ -358,13 +358,70 @@ std::wstring CommandLineWord(const std::wstring& name) {
     return word + L"\"";
 }
 
+// What Windows opens each association with now, asked once each.
+class CurrentDefaults {
+public:
+    const platform::CurrentDefault& Of(const std::wstring& association) {
+        for (const auto& known : answers_) {
+            if (EqualsIgnoringCase(known.first, association)) {
+                return known.second;
+            }
+        }
+        answers_.emplace_back(association, platform::QueryCurrentDefault(association));
+        return answers_.back().second;
+    }
+
+private:
+    std::vector<std::pair<std::wstring, platform::CurrentDefault>> answers_;
+};
+
+// "a", "a and b", "a, b and c".
+std::wstring ListOf(const std::vector<std::wstring>& items) {
+    std::wstring list;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        list += (i == 0 ? L"" : i + 1 == items.size() ? L" and " : L", ") + items[i];
+    }
+    return list;
+}
+
+// How many of the types the capabilities name Windows opens with this
+// browser, naming the others. Nothing when Windows could tell none of them.
+void PrintTypeCount(const Report& report, const ClientName& clientName,
+                    CurrentDefaults& defaults) {
+    std::vector<std::wstring> elsewhere;
+    std::vector<std::wstring> unknown;
+    for (const auto& claimed : report.associations) {
+        const platform::CurrentDefault& current = defaults.Of(claimed.first);
+        if (!current.known) {
+            unknown.push_back(claimed.first);
+        } else if (!EqualsIgnoringCase(current.progId, claimed.second)) {
+            elsewhere.push_back(claimed.first);
+        }
+    }
+    const std::size_t total = report.associations.size();
+    if (unknown.size() == total) {
+        return;
+    }
+    std::wstring line = L"Windows opens " + std::to_wstring(total - elsewhere.size() - unknown.size()) +
+                        L" of " + std::to_wstring(total) + L" types with " + clientName.Text();
+    if (!elsewhere.empty()) {
+        line += L"; " + ListOf(elsewhere) + (elsewhere.size() == 1 ? L" opens" : L" open") +
+                L" with something else";
+    }
+    if (!unknown.empty()) {
+        line += L"; what opens " + ListOf(unknown) + L" is unknown";
+    }
+    Print(L"%ls.\n", line.c_str());
+}
+
 // What Windows opens the web with now, as it decides it: information, not
 // problems. When the browser checked out sound but does not open http, the
 // last line names the command that opens its Default apps page.
 void PrintCurrentDefaults(const Report& report, const ClientName& clientName) {
+    CurrentDefaults defaults;
     bool othersOpenHttp = false;
     for (const wchar_t* association : {L"http", L"https", L".html"}) {
-        const platform::CurrentDefault current = platform::QueryCurrentDefault(association);
+        const platform::CurrentDefault& current = defaults.Of(association);
         const std::wstring claimed = ClaimedClass(report, clientName, association);
         if (!current.known) {
             std::wstring reason = current.reason;
@@ -381,6 +438,7 @@ void PrintCurrentDefaults(const Report& report, const ClientName& clientName) {
             othersOpenHttp = othersOpenHttp || std::wstring(association) == L"http";
         }
     }
+    PrintTypeCount(report, clientName, defaults);
     if (report.problems == 0 && othersOpenHttp) {
         Print(L"%ls is not the default for http; Marovendel.exe settings %ls %ls opens its "
               L"Default apps page.\n",
