@@ -175,51 +175,30 @@ bool IsLaunchedBy(const std::wstring& inner, const std::wstring& launcher) {
 // The clients under HKCU, other than name, that open the browser inside the
 // package launcher starts, whatever they are called. read is false when the
 // clients could not all be read.
-std::vector<std::pair<ClientName, std::wstring>> InnerRegistrations(const ClientName& name,
-                                                                   const std::wstring& launcher,
-                                                                   bool& read) {
-    std::vector<std::pair<ClientName, std::wstring>> inner;
-    registry::Key clients;
-    const registry::Status opened = registry::OpenKey(
-        RootKey::CurrentUser, registration::kClientsPath, registry::Access::Read, clients);
-    read = opened == registry::kSuccess || opened == registry::kFileNotFound;
-    if (opened != registry::kSuccess) {
-        return inner;
-    }
-    std::wstring listed;
-    for (std::uint32_t index = 0;; ++index) {
-        const registry::Status status =
-            registry::EnumKey(clients, index, registry::kMaxKeyNameChars, listed);
-        if (status != registry::kSuccess) {
-            read = read && status == registry::kNoMoreItems;
-            return inner;
-        }
-        const std::optional<ClientName> client = ClientName::From(listed);
-        if (!client || EqualsIgnoringCase(client->Text(), name.Text())) {
-            continue;
-        }
-        const Holder holder = RegisteredProgram(*client);
-        read = read && holder.readable;
-        if (holder.program && holder.program->exists && IsLaunchedBy(holder.program->path, launcher)) {
-            inner.emplace_back(*client, holder.program->path);
+std::vector<RegisteredClient> InnerRegistrations(const ClientName& name,
+                                                 const std::wstring& launcher, bool& read) {
+    std::vector<RegisteredClient> inner;
+    for (RegisteredClient& client : CurrentUserClients(read)) {
+        if (!EqualsIgnoringCase(client.name.Text(), name.Text()) && client.program &&
+            client.program->exists && IsLaunchedBy(client.program->path, launcher)) {
+            inner.push_back(std::move(client));
         }
     }
+    return inner;
 }
 
 // Removes the registrations of the browser inside a package once its
 // launcher is registered, so that Default apps lists the package once. The
 // removal writes its backup first, as delete -all does.
-Outcome ReplaceInnerRegistrations(
-    const std::vector<std::pair<ClientName, std::wstring>>& inner, const ClientName& name,
-    const std::wstring& launcher) {
+Outcome ReplaceInnerRegistrations(const std::vector<RegisteredClient>& inner,
+                                  const ClientName& name, const std::wstring& launcher) {
     Outcome outcome = Outcome::Done;
-    for (const auto& registration : inner) {
+    for (const RegisteredClient& client : inner) {
         Print(L"%ls was registered for %ls, which %ls (registered as %ls) starts; removing it.\n",
-              registration.first.c_str(), registration.second.c_str(), launcher.c_str(),
-              name.c_str());
+              client.name.c_str(), client.program->path.c_str(), launcher.c_str(), name.c_str());
         DeleteOptions options;
         options.all = true;
-        if (DeleteBrowser(RootKey::CurrentUser, registration.first, options) != Outcome::Done) {
+        if (DeleteBrowser(RootKey::CurrentUser, client.name, options) != Outcome::Done) {
             outcome = Outcome::Failed;
         }
     }
@@ -262,6 +241,33 @@ Outcome ClaimName(const ClientName& name, const std::wstring& program,
 }
 
 }  // namespace
+
+std::vector<RegisteredClient> CurrentUserClients(bool& read) {
+    std::vector<RegisteredClient> clients;
+    registry::Key key;
+    const registry::Status opened = registry::OpenKey(
+        RootKey::CurrentUser, registration::kClientsPath, registry::Access::Read, key);
+    read = opened == registry::kSuccess || opened == registry::kFileNotFound;
+    if (opened != registry::kSuccess) {
+        return clients;
+    }
+    std::wstring listed;
+    for (std::uint32_t index = 0;; ++index) {
+        const registry::Status status =
+            registry::EnumKey(key, index, registry::kMaxKeyNameChars, listed);
+        if (status != registry::kSuccess) {
+            read = read && status == registry::kNoMoreItems;
+            return clients;
+        }
+        const std::optional<ClientName> name = ClientName::From(listed);
+        if (!name || EqualsIgnoringCase(listed, L"IEXPLORE.EXE")) {
+            continue;
+        }
+        const Holder holder = RegisteredProgram(*name);
+        read = read && holder.readable;
+        clients.push_back(RegisteredClient{*name, holder.program});
+    }
+}
 
 Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* marovendel) {
     DroppedProgram dropped;

@@ -166,8 +166,7 @@ Command ParseCommandLine(int argc, wchar_t** argv, bool isAdmin) {
 }
 
 void PrintUsage(const wchar_t* program) {
-    Print(L"\nMarovendel v1.0 by the Marovendel developers\n");
-    Print(L"======================================================\n\n");
+    PrintBanner();
     for (const wchar_t* line : kUsageLines) {
         Print(line, program);
     }
@@ -233,6 +232,11 @@ int StatusOf(Outcome outcome) {
 
 }  // namespace
 
+void PrintBanner() {
+    Print(L"\nMarovendel v1.0 by the Marovendel developers\n");
+    Print(L"======================================================\n\n");
+}
+
 bool IsRunningAsAdmin() {
     return platform::IsMemberOfAdministrators();
 }
@@ -243,15 +247,16 @@ extern "C" int wmain(int argc, wchar_t** argv) {
     const wchar_t* program = argc > 0 ? argv[0] : L"Marovendel.exe";
     const Command command = ParseCommandLine(argc, argv, isAdmin);
     const bool ownsWindow = platform::OwnsConsoleWindow();
-    const Outcome outcome = ownsWindow && argc > 1 && command.form == Form::Usage
+    // A double-click: someone reads the window and can type in it, and
+    // closes it from the home screen.
+    if (ownsWindow && argc <= 1) {
+        return StatusOf(ShowHomeScreen());
+    }
+    const Outcome outcome = ownsWindow && command.form == Form::Usage
                                 ? RefuseWrongDrop(argc, argv)
                                 : Run(command, program);
     // Started from Explorer, the window would close before anyone read it.
     if (ownsWindow) {
-        if (argc <= 1) {
-            Print(L"To register a browser for yourself, drag its .exe or its shortcut onto "
-                  L"Marovendel.exe.\n");
-        }
         Print(L"\nPress any key to close this window.\n");
         platform::WaitForKeyPress();
     }

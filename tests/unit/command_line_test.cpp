@@ -234,8 +234,8 @@ TEST_F(CommandLineTest, NonAdministratorStillRegistersUnderHkcu) {
 namespace {
 
 // A window Marovendel owns closes when it exits: such a run ends by waiting
-// for a key, and a double-click with no argument also learns about the drop.
-// A run in a console, a script or a pipe never waits.
+// for a key, except for a double-click, whose home screen closes on Enter.
+// A run in a console, a script or a pipe never waits and never reads.
 TEST_F(CommandLineTest, OnlyAWindowOfItsOwnWaitsForAKey) {
     const std::wstring pause = L"\nPress any key to close this window.\n";
     const std::wstring hint =
@@ -245,21 +245,26 @@ TEST_F(CommandLineTest, OnlyAWindowOfItsOwnWaitsForAKey) {
         bool ownsWindow;
         std::vector<std::wstring> words;
         std::wstring tail;
+        int status;
         int waits;
+        int reads;
     } cases[] = {
-        {"double-click", true, {}, L"Open with entries\n" + hint + pause, 1},
-        {"refusal", true, {L"HKCU"}, L"<ExecutablePath>\n" + pause, 1},
-        {"console", false, {}, L"Open with entries\n", 0},
+        {"double-click", true, {}, hint + L"Press Enter to close.\n\n", 0, 0, 1},
+        {"refusal", true, {L"HKCU"}, L"<ExecutablePath>\n" + pause, 1, 1, 0},
+        {"console", false, {}, L"Open with entries\n", 1, 0, 0},
+        {"console, a drop's argument", false, {L"C:\\Apps"}, L"Open with entries\n", 1, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         SetUp();
         test_platform::SetOwnsConsoleWindow(c.ownsWindow);
+        test_platform::SetConsoleInput({L""});
         const CommandResult result = RunCommand(c.words);
-        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.status, c.status);
         ASSERT_GE(result.output.size(), c.tail.size());
         EXPECT_EQ(result.output.substr(result.output.size() - c.tail.size()), c.tail);
         EXPECT_EQ(test_platform::KeyPressWaitCount(), c.waits);
+        EXPECT_EQ(test_platform::ConsoleReadCount(), c.reads);
     }
 }
 
