@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing Marovendel needs on a Debian machine:
 # the MinGW-w64 cross compilers for 32- and 64-bit Windows, 32- and 64-bit
-# Wine, CMake, Ninja, GoogleTest sources and clang with libFuzzer. Skips the
-# work when everything is there.
+# Wine, CMake, Ninja, GoogleTest sources, clang with libFuzzer, and a
+# virtual X display (Xvfb) with xdotool, on which an end-to-end test types
+# into a real console window. Skips the work when everything is there.
 #
 # 32-bit Wine is installed on every machine, though some kernels cannot start
 # 32-bit programs; scripts/lib/machine.sh asks the kernel before using it.
@@ -17,6 +18,8 @@ have_all() {
     command -v wineserver >/dev/null &&
     command -v cmake >/dev/null && command -v ninja >/dev/null &&
     command -v clang++ >/dev/null && command -v python3 >/dev/null &&
+    command -v Xvfb >/dev/null && command -v xvfb-run >/dev/null &&
+    command -v xdotool >/dev/null &&
     [ -f /usr/src/googletest/CMakeLists.txt ] &&
     dpkg -s libclang-rt-14-dev >/dev/null 2>&1
 }
@@ -37,4 +40,5 @@ $SUDO apt-get install -y -q --no-install-recommends \
     clang libclang-rt-14-dev \
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-    wine wine64 wine32:i386
+    wine wine64 wine32:i386 \
+    xvfb xauth xdotool

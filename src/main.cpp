@@ -252,7 +252,7 @@ extern "C" int wmain(int argc, wchar_t** argv) {
     if (ownsWindow && argc <= 1) {
         return StatusOf(ShowHomeScreen());
     }
-    const Outcome outcome = ownsWindow && command.form == Form::Usage
+    const Outcome outcome = ownsWindow && argc > 1 && command.form == Form::Usage
                                 ? RefuseWrongDrop(argc, argv)
                                 : Run(command, program);
     // Started from Explorer, the window would close before anyone read it.
