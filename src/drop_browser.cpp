@@ -207,9 +207,9 @@ Outcome ReplaceInnerRegistrations(const std::vector<RegisteredClient>& inner,
 
 // Whether the name is free for program: nobody has it, the same program has
 // it, the browser inside the package program launches has it, or a program
-// that no longer exists had it (the browser has moved). A
-// name held by another program that exists is refused, and so is one whose
-// holder cannot be read: it might be another browser's.
+// that no longer exists had it (the browser has moved). A name held by
+// another program that exists is refused, and so is one whose holder cannot
+// be read: it might be another browser's.
 Outcome ClaimName(const ClientName& name, const std::wstring& program,
                   const std::wstring& executablePath, const wchar_t* marovendel) {
     const Holder holder = RegisteredProgram(name);
