@@ -402,16 +402,17 @@ void PrintTypeCount(const Report& report, const ClientName& clientName,
     if (unknown.size() == total) {
         return;
     }
-    std::wstring line = L"Windows opens " + std::to_wstring(total - elsewhere.size() - unknown.size()) +
-                        L" of " + std::to_wstring(total) + L" types with " + clientName.Text();
+    Print(L"Windows opens %u of %u types with %ls",
+          static_cast<unsigned>(total - elsewhere.size() - unknown.size()),
+          static_cast<unsigned>(total), clientName.c_str());
     if (!elsewhere.empty()) {
-        line += L"; " + ListOf(elsewhere) + (elsewhere.size() == 1 ? L" opens" : L" open") +
-                L" with something else";
+        Print(L"; %ls %ls with something else", ListOf(elsewhere).c_str(),
+              elsewhere.size() == 1 ? L"opens" : L"open");
     }
     if (!unknown.empty()) {
-        line += L"; what opens " + ListOf(unknown) + L" is unknown";
+        Print(L"; what opens %ls is unknown", ListOf(unknown).c_str());
     }
-    Print(L"%ls.\n", line.c_str());
+    Print(L".\n");
 }
 
 // What Windows opens the web with now, as it decides it: information, not

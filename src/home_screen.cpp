@@ -34,19 +34,15 @@ std::wstring HttpClassOf(const ClientName& name) {
 // "  1. Foo  C:\Apps\Foo\foo.exe [default for http]"
 void PrintBrowser(std::size_t number, const RegisteredClient& client,
                   const platform::CurrentDefault& http) {
-    std::wstring line = L"  " + std::to_wstring(number) + L". " + client.name.Text() + L"  ";
+    Print(L"  %u. %ls  ", static_cast<unsigned>(number), client.name.c_str());
     if (!client.program) {
-        line += L"[no program]";
+        Print(L"[no program]");
     } else {
-        line += client.program->path;
-        if (!client.program->exists) {
-            line += L" [program not found]";
-        }
+        Print(L"%ls%ls", client.program->path.c_str(),
+              client.program->exists ? L"" : L" [program not found]");
     }
-    if (http.known && EqualsIgnoringCase(http.progId, HttpClassOf(client.name))) {
-        line += L" [default for http]";
-    }
-    Print(L"%ls\n", line.c_str());
+    const bool isDefault = http.known && EqualsIgnoringCase(http.progId, HttpClassOf(client.name));
+    Print(isDefault ? L" [default for http]\n" : L"\n");
 }
 
 // The browsers, numbered from 1; false when there are none.
@@ -79,11 +75,13 @@ bool ReadAnswer(std::wstring& answer) {
 
 // The number typed, when it is one from 1 to count; 0 otherwise.
 std::size_t NumberIn(const std::wstring& answer, std::size_t count) {
-    if (answer.empty() || answer.size() > 4 ||
-        answer.find_first_not_of(L"0123456789") != std::wstring::npos) {
-        return 0;
+    std::size_t number = 0;
+    for (wchar_t ch : answer) {
+        if (ch < L'0' || ch > L'9' || number > count) {
+            return 0;
+        }
+        number = number * 10 + static_cast<std::size_t>(ch - L'0');
     }
-    const std::size_t number = std::stoul(answer);
     return number <= count ? number : 0;
 }
 

@@ -29,18 +29,16 @@ constexpr PackageLayout kPackages[] = {
 // names a profile folder, and where raw builds keep that folder, relative to
 // the exe's folder or the one above it.
 struct Family {
-    std::vector<const wchar_t*> markers;
-    const wchar_t* flag;         // as written before the quoted path
-    const wchar_t* flagWord;     // what an argument that already names a profile holds
-    std::vector<const wchar_t*> profiles;
+    const wchar_t* markers[2];  // null: no second marker
+    const wchar_t* flag;        // as written before the quoted path
+    const wchar_t* flagWord;    // what an argument that already names a profile holds
+    const wchar_t* profiles[3];  // null: no more
 };
-const std::vector<Family>& Families() {
-    static const std::vector<Family> kFamilies = {
-        {{L"chrome_elf.dll"}, L"--user-data-dir=", L"--user-data-dir", {L"User Data", L"USER_DATA", L"profile"}},
-        {{L"xul.dll", L"omni.ja"}, L"-profile ", L"-profile", {L"profile", L"Data\\profile"}},
-    };
-    return kFamilies;
-}
+constexpr Family kFamilies[] = {
+    {{L"chrome_elf.dll", nullptr}, L"--user-data-dir=", L"--user-data-dir",
+     {L"User Data", L"USER_DATA", L"profile"}},
+    {{L"xul.dll", L"omni.ja"}, L"-profile ", L"-profile", {L"profile", L"Data\\profile", nullptr}},
+};
 
 std::wstring ParentOf(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L'\\');
@@ -76,7 +74,7 @@ bool ContainsIgnoringCase(const std::wstring& text, const std::wstring& part) {
 
 bool IsOfFamily(const std::wstring& folder, const Family& family) {
     for (const wchar_t* marker : family.markers) {
-        if (!platform::IsExistingFile(folder + L"\\" + marker)) {
+        if (marker != nullptr && !platform::IsExistingFile(folder + L"\\" + marker)) {
             return false;
         }
     }
@@ -102,7 +100,7 @@ std::optional<std::wstring> LauncherOf(const std::wstring& program) {
 std::optional<ProfileFlag> ProfileFlagFor(const std::wstring& program,
                                           const std::wstring& arguments) {
     const std::wstring folder = ParentOf(program);
-    for (const Family& family : Families()) {
+    for (const Family& family : kFamilies) {
         if (folder.empty() || !IsOfFamily(folder, family)) {
             continue;
         }
@@ -112,8 +110,11 @@ std::optional<ProfileFlag> ProfileFlagFor(const std::wstring& program,
         std::vector<std::wstring> found;
         for (const std::wstring& base : {folder, ParentOf(folder)}) {
             for (const wchar_t* profile : family.profiles) {
+                if (profile == nullptr || base.empty()) {
+                    continue;
+                }
                 const std::wstring candidate = base + L"\\" + profile;
-                if (!base.empty() && platform::IsExistingDirectory(candidate)) {
+                if (platform::IsExistingDirectory(candidate)) {
                     found.push_back(candidate);
                 }
             }

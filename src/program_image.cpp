@@ -1,8 +1,6 @@
 // The PE header's verdict on a dropped program.
 #include "program_image.h"
 
-#include <cstdio>
-
 namespace program_image {
 
 namespace {
@@ -16,22 +14,18 @@ struct Processor {
     std::uint16_t machine;
     const wchar_t* name;
     // The machine types of the programs Windows on this processor starts:
-    // its own, and those it emulates or runs through WOW64.
-    std::vector<std::uint16_t> runs;
+    // its own, and those it emulates or runs through WOW64 (0 ends the list).
+    std::uint16_t runs[5];
+};
+constexpr Processor kProcessors[] = {
+    {kX86, L"x86", {kX86}},
+    {kX64, L"x64", {kX86, kX64}},
+    {kArm, L"ARM", {kArm}},
+    {kArm64, L"ARM64", {kArm64, kArm, kX86, kX64}},
 };
 
-const std::vector<Processor>& Processors() {
-    static const std::vector<Processor> kProcessors = {
-        {kX86, L"x86", {kX86}},
-        {kX64, L"x64", {kX86, kX64}},
-        {kArm, L"ARM", {kArm}},
-        {kArm64, L"ARM64", {kArm64, kArm, kX86, kX64}},
-    };
-    return kProcessors;
-}
-
 const Processor* Find(std::uint16_t machine) {
-    for (const Processor& processor : Processors()) {
+    for (const Processor& processor : kProcessors) {
         if (processor.machine == machine) {
             return &processor;
         }
@@ -88,7 +82,7 @@ Verdict Judge(const Header& header, std::uint16_t nativeMachine) {
     if (native != nullptr) {
         bool runs = false;
         for (std::uint16_t machine : native->runs) {
-            runs = runs || machine == header.machine;
+            runs = runs || (machine != 0 && machine == header.machine);
         }
         if (!runs) {
             return Verdict::OtherProcessor;
@@ -101,9 +95,11 @@ std::wstring MachineName(std::uint16_t machine) {
     if (const Processor* processor = Find(machine)) {
         return processor->name;
     }
-    wchar_t hex[16];
-    std::swprintf(hex, 16, L"0x%04X", static_cast<unsigned>(machine));
-    return std::wstring(L"machine type ") + hex;
+    std::wstring name = L"machine type 0x";
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        name += L"0123456789ABCDEF"[(machine >> shift) & 0xF];
+    }
+    return name;
 }
 
 }  // namespace program_image

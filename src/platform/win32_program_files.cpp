@@ -57,7 +57,7 @@ std::uint16_t MachineOfArchitecture(WORD architecture) {
 }  // namespace
 
 std::uint16_t NativeMachine() {
-    // IsWow64Process2 (Windows 10 1511 and later) names the machine directly,
+    // IsWow64Process2 (Windows 10 1709 and later) names the machine directly,
     // also for an x86 or x64 process emulated on ARM64, where
     // GetNativeSystemInfo answers with the emulated processor.
     const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");

@@ -10,11 +10,14 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_settings_check import SETTINGS_PROTOCOL  # noqa: E402
+import wine_harness  # noqa: E402
 from wine_harness import WinePrefix  # noqa: E402
 
 VERSIONED = "C:\\Apps\\My Browser\\browser.exe"  # "Versioned Test Browser", in a German table only
 PLAIN = "C:\\Apps\\Plain\\plain.exe"  # windowed, no version record
 NAME = "Versioned Test Browser"
+# What the prefix's Windows runs on, as the drop's refusal names it.
+WINDOWS_PROCESSOR = {"win32": "x86", "win64": "x64"}[wine_harness.loader()[1]]
 HELPERS = ("MAROVENDEL_VERSIONED_BROWSER", "MAROVENDEL_MAKE_SHORTCUT", "MAROVENDEL_RECORD_ARGUMENTS",
            "MAROVENDEL_WINDOWED_BROWSER")
 
@@ -116,8 +119,8 @@ class DropTest(unittest.TestCase):
             ("C:\\Apps\\notes.txt", "C:\\Apps\\notes.txt is not a program or a shortcut to one"),
             ("C:\\Tools\\Marovendel.exe", "C:\\Tools\\Marovendel.exe is Marovendel itself"),
             ("C:\\Tools\\rcedit.exe", "C:\\Tools\\rcedit.exe is a console program, not a browser"),
-            ("C:\\Tools\\7za.exe",
-             "C:\\Tools\\7za.exe is built for ARM64, which this Windows (x64) cannot run"),
+            ("C:\\Tools\\7za.exe", "C:\\Tools\\7za.exe is built for ARM64, which this Windows (%s)"
+             " cannot run" % WINDOWS_PROCESSOR),
         ]
         before = p.reg_export("HKCU\\Software")
         for dropped, line in cases:

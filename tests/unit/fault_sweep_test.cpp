@@ -67,8 +67,8 @@ const wchar_t* const kMessages[] = {
     L"%ls problem(s) under HKCU; register it again to repair.",
     L"Successfully deleted browser class key: %ls",
     L"The registration of %ls under HKCU could not be read, so nothing was changed.",
-    L"The browsers registered under HKCU could not all be read, so one inside the package of %ls "
-    L"may still be registered.",
+    (L"The browsers registered under HKCU could not all be read, so one inside the package of %ls "
+     L"may still be registered."),
     L"Failed to delete browser class key: %ls",
     // -all
     L"Failed to create key %ls.",
