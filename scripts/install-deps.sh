@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing Marovendel needs on a Debian machine:
 # the MinGW-w64 cross compilers for 32- and 64-bit Windows, 32- and 64-bit
-# Wine, CMake, Ninja, GoogleTest sources, clang with libFuzzer, and a virtual
-# display with a key sender (xvfb, xdotool) for the tests that need a console
-# window. Skips the work when everything is there.
+# Wine, CMake, Ninja, GoogleTest sources, clang with libFuzzer, and a
+# virtual X display (Xvfb) with xdotool, on which an end-to-end test types
+# into a real console window. Skips the work when everything is there.
 #
 # 32-bit Wine is installed on every machine, though some kernels cannot start
 # 32-bit programs; scripts/lib/machine.sh asks the kernel before using it.
@@ -18,7 +18,7 @@ have_all() {
     command -v wineserver >/dev/null &&
     command -v cmake >/dev/null && command -v ninja >/dev/null &&
     command -v clang++ >/dev/null && command -v python3 >/dev/null &&
-    command -v xvfb-run >/dev/null && command -v xauth >/dev/null &&
+    command -v Xvfb >/dev/null && command -v xvfb-run >/dev/null &&
     command -v xdotool >/dev/null &&
     [ -f /usr/src/googletest/CMakeLists.txt ] &&
     dpkg -s libclang-rt-14-dev >/dev/null 2>&1

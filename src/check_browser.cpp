@@ -374,13 +374,74 @@ std::wstring ClaimedClass(const Report& report, const ClientName& clientName,
     return registration::ProgId(clientName);
 }
 
+// What Windows opens each association with now, asked once each.
+class CurrentDefaults {
+public:
+    const platform::CurrentDefault& Of(const std::wstring& association) {
+        for (const auto& known : answers_) {
+            if (EqualsIgnoringCase(known.first, association)) {
+                return known.second;
+            }
+        }
+        answers_.emplace_back(association, platform::QueryCurrentDefault(association));
+        return answers_.back().second;
+    }
+
+private:
+    std::vector<std::pair<std::wstring, platform::CurrentDefault>> answers_;
+};
+
+// "a", "a and b", "a, b and c".
+std::wstring ListOf(const std::vector<std::wstring>& items) {
+    std::wstring list;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        list += (i == 0 ? L"" : i + 1 == items.size() ? L" and " : L", ") + items[i];
+    }
+    return list;
+}
+
+// How many of the types the capabilities name Windows opens with this
+// browser, naming the others. Nothing when Windows could tell none of them.
+void PrintTypeCount(const Report& report, const ClientName& clientName,
+                    CurrentDefaults& defaults) {
+    std::vector<std::wstring> elsewhere;
+    std::vector<std::wstring> unknown;
+    std::size_t total = 0;
+    for (const auto* found : {&report.findings.urlAssociations, &report.findings.fileAssociations}) {
+        for (const Association& claimed : *found) {
+            const platform::CurrentDefault& current = defaults.Of(claimed.name);
+            if (!current.known) {
+                unknown.push_back(claimed.name);
+            } else if (!EqualsIgnoringCase(current.progId, claimed.progId)) {
+                elsewhere.push_back(claimed.name);
+            }
+            ++total;
+        }
+    }
+    if (unknown.size() == total) {
+        return;
+    }
+    Print(L"Windows opens %u of %u types with %ls",
+          static_cast<unsigned>(total - elsewhere.size() - unknown.size()),
+          static_cast<unsigned>(total), clientName.c_str());
+    if (!elsewhere.empty()) {
+        Print(L"; %ls %ls with something else", ListOf(elsewhere).c_str(),
+              elsewhere.size() == 1 ? L"opens" : L"open");
+    }
+    if (!unknown.empty()) {
+        Print(L"; what opens %ls is unknown", ListOf(unknown).c_str());
+    }
+    Print(L".\n");
+}
+
 // What Windows opens the web with now, as it decides it: information, not
 // problems. When the browser checked out sound but does not open http, the
 // last line names the command that opens its Default apps page.
 void PrintCurrentDefaults(const Report& report, const ClientName& clientName) {
+    CurrentDefaults defaults;
     bool othersOpenHttp = false;
     for (const wchar_t* association : {L"http", L"https", L".html"}) {
-        const platform::CurrentDefault current = platform::QueryCurrentDefault(association);
+        const platform::CurrentDefault& current = defaults.Of(association);
         const std::wstring claimed = ClaimedClass(report, clientName, association);
         if (!current.known) {
             std::wstring reason = current.reason;
@@ -397,6 +458,7 @@ void PrintCurrentDefaults(const Report& report, const ClientName& clientName) {
             othersOpenHttp = othersOpenHttp || std::wstring(association) == L"http";
         }
     }
+    PrintTypeCount(report, clientName, defaults);
     if (report.findings.problems.empty() && othersOpenHttp) {
         Print(L"%ls is not the default for http; Marovendel.exe settings %ls %ls opens its "
               L"Default apps page.\n",

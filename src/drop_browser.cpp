@@ -3,8 +3,13 @@
 // for the current user, named after its version record, and its own page in
 // Settings > Default apps is opened, so that one gesture makes the browser a
 // choice for links.
+#include <utility>
+#include <vector>
+
 #include "marovendel.h"
 #include "platform/platform.h"
+#include "portable_package.h"
+#include "program_image.h"
 
 using registration::ClientName;
 
@@ -30,12 +35,60 @@ struct DroppedProgram {
     std::wstring workingDirectory;  // the shortcut's "Start in"
 };
 
+bool IsBatchFile(const std::wstring& path) {
+    return EndsWithIgnoringCase(path, L".bat") || EndsWithIgnoringCase(path, L".cmd");
+}
+
+// A batch file that starts a browser with its flags cannot be given a link:
+// cmd reads the & of a URL's query as the start of a new command.
+void RefuseBatchFile(const std::wstring& path) {
+    Print(L"%ls is a batch file, which cannot receive a link safely: cmd reads & in a URL as a "
+          L"new command; make a shortcut to the browser's .exe with the flags it needs, and "
+          L"drop that onto Marovendel.exe.\n",
+          path.c_str());
+}
+
+// Whether the PE header shows a windowed program this Windows can start;
+// otherwise says why it is no browser. The console forms register anything,
+// but the drop is the gesture for browsers.
+bool IsBrowserProgram(const std::wstring& program) {
+    using program_image::Verdict;
+    const program_image::Header header =
+        program_image::ReadHeader(platform::ReadFileStart(program, program_image::kHeaderBytes));
+    const std::uint16_t native = platform::NativeMachine();
+    switch (program_image::Judge(header, native)) {
+    case Verdict::Browser:
+        return true;
+    case Verdict::NotAProgram:
+        Print(L"%ls is not a program or a shortcut to one; %ls.\n", program.c_str(), kExpected);
+        break;
+    case Verdict::ConsoleProgram:
+        Print(L"%ls is a console program, not a browser; %ls.\n", program.c_str(), kExpected);
+        break;
+    case Verdict::OtherProcessor: {
+        const std::wstring windows =
+            native == 0 ? L"this Windows" : L"this Windows (" + program_image::MachineName(native) + L")";
+        Print(L"%ls is built for %ls, which %ls cannot run; %ls.\n", program.c_str(),
+              program_image::MachineName(header.machine).c_str(), windows.c_str(), kExpected);
+        break;
+    }
+    }
+    return false;
+}
+
 // Reads what was dropped; false, after saying what Marovendel expects, when
 // it is neither a program nor a shortcut to one, or is Marovendel itself.
 bool ReadDrop(const std::wstring& dropped, DroppedProgram& out) {
     platform::Shortcut shortcut;
     if (EndsWithIgnoringCase(dropped, L".exe")) {
         out.program = dropped;
+    } else if (IsBatchFile(dropped)) {
+        RefuseBatchFile(dropped);
+        return false;
+    } else if (EndsWithIgnoringCase(dropped, L".lnk") && platform::ReadShortcut(dropped, shortcut) &&
+               IsBatchFile(shortcut.target)) {
+        RefuseBatchFile(shortcut.target);
+        return false;
     } else if (EndsWithIgnoringCase(dropped, L".lnk") && platform::ReadShortcut(dropped, shortcut) &&
                EndsWithIgnoringCase(shortcut.target, L".exe")) {
         if (!platform::IsExistingFile(shortcut.target)) {
@@ -54,7 +107,7 @@ bool ReadDrop(const std::wstring& dropped, DroppedProgram& out) {
         Print(L"%ls is Marovendel itself; %ls.\n", out.program.c_str(), kExpected);
         return false;
     }
-    return true;
+    return IsBrowserProgram(out.program);
 }
 
 // The name the program's version record gives it, else its file name
@@ -115,10 +168,50 @@ Holder RegisteredProgram(const ClientName& name) {
     return holder;
 }
 
+// Whether inner lies in the portable package whose launcher is launcher.
+bool IsLaunchedBy(const std::wstring& inner, const std::wstring& launcher) {
+    const std::optional<std::wstring> found = portable_package::LauncherOf(platform::FullPath(inner));
+    return found && EqualsIgnoringCase(platform::FullPath(*found), launcher);
+}
+
+// The clients under HKCU, other than name, that open the browser inside the
+// package launcher starts, whatever they are called. read is false when the
+// clients could not all be read.
+std::vector<RegisteredClient> InnerRegistrations(const ClientName& name,
+                                                 const std::wstring& launcher, bool& read) {
+    std::vector<RegisteredClient> inner;
+    for (RegisteredClient& client : CurrentUserClients(read)) {
+        if (!EqualsIgnoringCase(client.name.Text(), name.Text()) && client.program &&
+            client.program->exists && IsLaunchedBy(client.program->path, launcher)) {
+            inner.push_back(std::move(client));
+        }
+    }
+    return inner;
+}
+
+// Removes the registrations of the browser inside a package once its
+// launcher is registered, so that Default apps lists the package once. The
+// removal writes its backup first, as delete -all does.
+Outcome ReplaceInnerRegistrations(const std::vector<RegisteredClient>& inner,
+                                  const ClientName& name, const std::wstring& launcher) {
+    Outcome outcome = Outcome::Done;
+    for (const RegisteredClient& client : inner) {
+        Print(L"%ls was registered for %ls, which %ls (registered as %ls) starts; removing it.\n",
+              client.name.c_str(), client.program->path.c_str(), launcher.c_str(), name.c_str());
+        DeleteOptions options;
+        options.all = true;
+        if (DeleteBrowser(RootKey::CurrentUser, client.name, options) != Outcome::Done) {
+            outcome = Outcome::Failed;
+        }
+    }
+    return outcome;
+}
+
 // Whether the name is free for program: nobody has it, the same program has
-// it, or a program that no longer exists had it (the browser has moved). A
-// name held by another program that exists is refused, and so is one whose
-// holder cannot be read: it might be another browser's.
+// it, the browser inside the package program launches has it, or a program
+// that no longer exists had it (the browser has moved). A name held by
+// another program that exists is refused, and so is one whose holder cannot
+// be read: it might be another browser's.
 Outcome ClaimName(const ClientName& name, const std::wstring& program,
                   const std::wstring& executablePath, const wchar_t* marovendel) {
     const Holder holder = RegisteredProgram(name);
@@ -131,6 +224,12 @@ Outcome ClaimName(const ClientName& name, const std::wstring& program,
         return Outcome::Done;
     }
     const std::wstring& other = holder.program->path;
+    if (IsLaunchedBy(other, program)) {
+        Print(L"%ls was registered for %ls, which its launcher %ls starts; registering the "
+              L"launcher in its place.\n",
+              name.c_str(), other.c_str(), program.c_str());
+        return Outcome::Done;
+    }
     if (holder.program->exists) {
         Print(L"%ls is already registered for %ls, so nothing was changed; to register %ls "
               L"under a name of your choice, run: %ls HKCU \"Your name\" %ls\n",
@@ -158,6 +257,33 @@ void WarnAboutStartFolder(const DroppedProgram& dropped) {
 
 }  // namespace
 
+std::vector<RegisteredClient> CurrentUserClients(bool& read) {
+    std::vector<RegisteredClient> clients;
+    registry::Key key;
+    const registry::Status opened = registry::OpenKey(
+        RootKey::CurrentUser, registration::kClientsPath, registry::Access::Read, key);
+    read = opened == registry::kSuccess || opened == registry::kFileNotFound;
+    if (opened != registry::kSuccess) {
+        return clients;
+    }
+    std::wstring listed;
+    for (std::uint32_t index = 0;; ++index) {
+        const registry::Status status =
+            registry::EnumKey(key, index, registry::kMaxKeyNameChars, listed);
+        if (status != registry::kSuccess) {
+            read = read && status == registry::kNoMoreItems;
+            return clients;
+        }
+        const std::optional<ClientName> name = ClientName::From(listed);
+        if (!name || EqualsIgnoringCase(listed, L"IEXPLORE.EXE")) {
+            continue;
+        }
+        const Holder holder = RegisteredProgram(*name);
+        read = read && holder.readable;
+        clients.push_back(RegisteredClient{*name, holder.program});
+    }
+}
+
 Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* marovendel) {
     DroppedProgram dropped;
     if (!ReadDrop(platform::FullPath(droppedPath), dropped)) {
@@ -168,21 +294,46 @@ Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* maro
         Print(L"%ls is not a program or a shortcut to one; %ls.\n", droppedPath.c_str(), kExpected);
         return Outcome::Refused;
     }
+    // A raw build, outside any package, keeps its profile only when told
+    // where it is.
+    std::wstring arguments = dropped.arguments;
+    std::optional<portable_package::ProfileFlag> profile;
+    if (!portable_package::LauncherOf(dropped.program)) {
+        profile = portable_package::ProfileFlagFor(dropped.program, arguments);
+    }
+    if (profile) {
+        arguments += (arguments.empty() ? L"" : L" ") + profile->argument;
+    }
     // Stored as a user would type it: the path alone, or quoted with the
     // shortcut's arguments after it.
     const std::wstring executablePath =
-        dropped.arguments.empty() ? dropped.program
-                                  : QuoteArgument(dropped.program) + L" " + dropped.arguments;
+        arguments.empty() ? dropped.program : QuoteArgument(dropped.program) + L" " + arguments;
     const Outcome claimed = ClaimName(*name, dropped.program, executablePath, marovendel);
     if (claimed != Outcome::Done) {
         return claimed;
+    }
+    if (profile) {
+        Print(L"%ls keeps its profile in %ls; the command passes %ls.\n", dropped.program.c_str(),
+              profile->folder.c_str(), profile->argument.c_str());
+    }
+    bool clientsRead = true;
+    const auto inner = InnerRegistrations(*name, dropped.program, clientsRead);
+    if (!clientsRead) {
+        Print(L"The browsers registered under HKCU could not all be read, so one inside the "
+              L"package of %ls may still be registered.\n",
+              dropped.program.c_str());
     }
     RegistrationOptions options;
     options.all = true;  // every type a browser opens, and Explorer's Open with lists
     options.icon = dropped.program;  // an icon path takes no arguments
     const Outcome registered = RegisterBrowser(RootKey::CurrentUser, *name, executablePath, options);
     WarnAboutStartFolder(dropped);
+    const Outcome replaced = registered == Outcome::Done
+                                 ? ReplaceInnerRegistrations(inner, *name, dropped.program)
+                                 : Outcome::Done;
     const Outcome opened = OpenDefaultAppsSettings(RootKey::CurrentUser, *name);
-    return registered == Outcome::Done && opened == Outcome::Done ? Outcome::Done
-                                                                  : Outcome::Failed;
+    return clientsRead && registered == Outcome::Done && replaced == Outcome::Done &&
+                   opened == Outcome::Done
+               ? Outcome::Done
+               : Outcome::Failed;
 }

@@ -17,13 +17,17 @@ constexpr int kExitFailed = 2;
 constexpr const wchar_t* kAdminRequired =
     L"Administrative privileges are required to access HKLM.\n";
 
-// The lines of the general usage, each with the program's name.
+// The lines of the general usage, each with the program's name. The first
+// is the one every earlier version printed; the README's Commands block
+// shows the same lines.
 constexpr const wchar_t* kUsageLines[] = {
     L"Usage: %ls list [HKLM|HKCU] | <HKCU|HKLM> <BrowserName> <ExecutablePath> | "
     L"delete <HKCU|HKLM> <BrowserName> [-nobackup]\n",
-    L"       %ls settings <HKCU|HKLM> <BrowserName> | check <HKCU|HKLM> <BrowserName> | "
-    L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n",
+    L"       %ls <program or shortcut> | settings <HKCU|HKLM> <BrowserName> | "
+    L"check <HKCU|HKLM> <BrowserName>\n",
     L"       %ls defaults HKLM <BrowserName> [file] [-once]\n",
+    L"       -all after <ExecutablePath> also registers every type a browser opens; "
+    L"after delete's <BrowserName> it also removes the class and its Open with entries\n",
 };
 
 enum class Form {
@@ -244,8 +248,7 @@ Command ParseCommandLine(int argc, wchar_t** argv, bool isAdmin) {
 }
 
 void PrintUsage(const wchar_t* program) {
-    Print(L"\nMarovendel v1.0 by the Marovendel developers\n");
-    Print(L"======================================================\n\n");
+    PrintBanner();
     for (const wchar_t* line : kUsageLines) {
         Print(line, program);
     }
@@ -288,6 +291,24 @@ Outcome Run(const Command& command, const wchar_t* program) {
     return CheckBrowser(*command.root, *command.name);
 }
 
+// Arguments that make no command, in a window Marovendel owns, came from
+// Explorer: a folder, several files, or a file that is no longer there. The
+// usage would mean nothing to whoever dropped them.
+Outcome RefuseWrongDrop(int argc, wchar_t** argv) {
+    constexpr const wchar_t* kDropOne =
+        L"drop one browser's .exe or its shortcut onto Marovendel.exe";
+    if (argc > 2) {
+        Print(L"%d items were dropped; %ls.\n", argc - 1, kDropOne);
+    } else if (platform::IsExistingDirectory(argv[1])) {
+        Print(L"%ls is a folder; %ls.\n", argv[1], kDropOne);
+    } else if (!platform::IsExistingFile(argv[1])) {
+        Print(L"%ls does not exist; %ls.\n", argv[1], kDropOne);
+    } else {
+        Print(L"%ls is not a program or a shortcut to one; %ls.\n", argv[1], kDropOne);
+    }
+    return Outcome::Refused;
+}
+
 int StatusOf(Outcome outcome) {
     switch (outcome) {
     case Outcome::Done:
@@ -302,6 +323,11 @@ int StatusOf(Outcome outcome) {
 
 }  // namespace
 
+void PrintBanner() {
+    Print(L"\nMarovendel v1.0 by the Marovendel developers\n");
+    Print(L"======================================================\n\n");
+}
+
 bool IsRunningAsAdmin() {
     return platform::IsMemberOfAdministrators();
 }
@@ -310,13 +336,18 @@ extern "C" int wmain(int argc, wchar_t** argv) {
     const platform::FlushOutputOnExit flushOutput;
     const bool isAdmin = IsRunningAsAdmin();
     const wchar_t* program = argc > 0 ? argv[0] : L"Marovendel.exe";
-    const Outcome outcome = Run(ParseCommandLine(argc, argv, isAdmin), program);
+    const Command command = ParseCommandLine(argc, argv, isAdmin);
+    const bool ownsWindow = platform::OwnsConsoleWindow();
+    // A double-click: someone reads the window and can type in it, and
+    // closes it from the home screen.
+    if (ownsWindow && argc <= 1) {
+        return StatusOf(ShowHomeScreen());
+    }
+    const Outcome outcome = ownsWindow && argc > 1 && command.form == Form::Usage
+                                ? RefuseWrongDrop(argc, argv)
+                                : Run(command, program);
     // Started from Explorer, the window would close before anyone read it.
-    if (platform::OwnsConsoleWindow()) {
-        if (argc <= 1) {
-            Print(L"To register a browser for yourself, drag its .exe or its shortcut onto "
-                  L"Marovendel.exe.\n");
-        }
+    if (ownsWindow) {
         Print(L"\nPress any key to close this window.\n");
         platform::WaitForKeyPress();
     }

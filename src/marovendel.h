@@ -53,6 +53,15 @@ void PrintCapabilities(RootKey root, const registration::ClientName& clientName)
 // marovendel is how the command line named Marovendel.exe.
 Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* marovendel);
 
+// home_screen.cpp
+// What a double-click shows: the browsers registered for the current user,
+// each to open in Default apps, check or remove, and the drag hint; it reads
+// typed lines until Enter alone. Only for a window Marovendel owns.
+Outcome ShowHomeScreen();
+
+// main.cpp
+void PrintBanner();
+
 // list_browsers.cpp
 // Lists the one root scope names, or both when it names none.
 Outcome ListBrowsers(std::optional<RootKey> scope);
@@ -121,6 +130,17 @@ struct DefaultsOptions {
 // associations check finds sound, then prints how to apply it.
 Outcome WriteDefaultAssociations(RootKey root, const registration::ClientName& clientName,
                                  const DefaultsOptions& options);
+// drop_browser.cpp
+// The clients registered under HKCU, in the registry's order, each with the
+// program its open command starts (none when it has no command). read is
+// false when they could not all be read. A name no registration could be
+// made under is left out.
+struct RegisteredClient {
+    registration::ClientName name;
+    std::optional<CommandProgram> program;
+};
+std::vector<RegisteredClient> CurrentUserClients(bool& read);
+
 
 // text.cpp
 // Printf-style output to standard output; %ls for wide strings.

@@ -3,6 +3,7 @@
 // failure and the next stage still runs.
 #include "marovendel.h"
 #include "platform/platform.h"
+#include "portable_package.h"
 
 using registry::CreateKey;
 using registry::Key;
@@ -92,32 +93,25 @@ std::wstring StoredExecutablePath(const std::wstring& given) {
     return platform::FullPath(given);
 }
 
-bool IsNamed(const std::wstring& path, const wchar_t* name) {
-    return EqualsIgnoringCase(path.substr(path.find_last_of(L'\\') + 1), name);
+// A portable package keeps the browser inside it and beside it a launcher
+// that starts it with the profile kept in the package (portable_package.cpp
+// knows the common layouts). Links opened with the inner browser would use a
+// profile on the computer instead, so name the launcher.
+void SuggestPortableLauncher(const std::wstring& executablePath) {
+    const CommandProgram program = FindCommandProgram(executablePath);
+    if (!program.exists) {
+        return;
+    }
+    if (const std::optional<std::wstring> launcher = portable_package::LauncherOf(program.path)) {
+        Print(L"%ls lies inside a portable package; register its launcher %ls instead, so "
+              L"that links open with the profile kept in the package.\n",
+              program.path.c_str(), launcher->c_str());
+    }
 }
 
 std::wstring ParentOf(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L'\\');
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-// A common portable package keeps the browser in <Package>\App\<Folder> and
-// beside App a launcher, <Something>Portable.exe, that starts it with the
-// profile kept in the package. Links opened with the inner browser would use
-// a profile on the computer instead, so name the launcher.
-void SuggestPortableLauncher(const std::wstring& executablePath) {
-    const CommandProgram program = FindCommandProgram(executablePath);
-    const std::wstring app = ParentOf(ParentOf(program.path));
-    if (!program.exists || app.empty() || !IsNamed(app, L"App")) {
-        return;
-    }
-    const std::wstring package = ParentOf(app);
-    const std::vector<std::wstring> launchers = platform::FindFiles(package, L"*Portable.exe");
-    if (launchers.size() == 1) {
-        Print(L"%ls lies inside a portable package; register its launcher %ls\\%ls instead, so "
-              L"that links open with the profile kept in the package.\n",
-              program.path.c_str(), package.c_str(), launchers.front().c_str());
-    }
 }
 
 // The root of the drive or share that holds path, with its last backslash

@@ -149,6 +149,22 @@ struct Shortcut {
 // False when path cannot be read as a shell link or names no target path.
 bool ReadShortcut(const std::wstring& path, Shortcut& out);
 
+// Whether path names an existing folder.
+bool IsExistingDirectory(const std::wstring& path);
+
+// Up to count bytes from the start of the file at path; fewer when the file
+// is shorter, none when it cannot be read.
+std::vector<std::uint8_t> ReadFileStart(const std::wstring& path, std::size_t count);
+
+// The PE machine type of the processor this Windows runs on (0x014C x86,
+// 0x8664 x64, 0xAA64 ARM64), whatever the running exe is built for; 0 when
+// it cannot be told.
+std::uint16_t NativeMachine();
+
+// Reads one line typed in the console, without its line end, after flushing
+// standard output. False when nothing more can be read.
+bool ReadConsoleLine(std::wstring& line);
+
 // The program that opens a URL scheme ("http") or a file type (".html") for
 // the current user now, as Windows decides it (AL_EFFECTIVE).
 struct CurrentDefault {

@@ -4,17 +4,22 @@ links made by real Windows programs in the prefix."""
 
 import os
 import shutil
+import struct
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_settings_check import SETTINGS_PROTOCOL  # noqa: E402
+import wine_harness  # noqa: E402
 from wine_harness import WinePrefix  # noqa: E402
 
 VERSIONED = "C:\\Apps\\My Browser\\browser.exe"  # "Versioned Test Browser", in a German table only
-PLAIN = "C:\\Apps\\Plain\\plain.exe"  # no version record
+PLAIN = "C:\\Apps\\Plain\\plain.exe"  # windowed, no version record
 NAME = "Versioned Test Browser"
-HELPERS = ("MAROVENDEL_VERSIONED_BROWSER", "MAROVENDEL_MAKE_SHORTCUT", "MAROVENDEL_RECORD_ARGUMENTS")
+# What the prefix's Windows runs on, as the drop's refusal names it.
+WINDOWS_PROCESSOR = {"win32": "x86", "win64": "x64"}[wine_harness.PREFIX_ARCH]
+HELPERS = ("MAROVENDEL_VERSIONED_BROWSER", "MAROVENDEL_MAKE_SHORTCUT", "MAROVENDEL_RECORD_ARGUMENTS",
+           "MAROVENDEL_WINDOWED_BROWSER")
 
 
 def registered(name):
@@ -32,7 +37,7 @@ class DropTest(unittest.TestCase):
                      os.path.join(p.tools, "record_arguments.exe"))
         self.assertEqual(p.reg_import_text(SETTINGS_PROTOCOL).status, 0)
         self.put(VERSIONED, os.environ["MAROVENDEL_VERSIONED_BROWSER"])
-        self.put(PLAIN, os.environ["MAROVENDEL_RECORD_ARGUMENTS"])
+        self.put(PLAIN, os.environ["MAROVENDEL_WINDOWED_BROWSER"])
 
     def tearDown(self):
         self.prefix.close()
@@ -111,13 +116,28 @@ class DropTest(unittest.TestCase):
                          " registering %s in its place.\n" % (NAME, VERSIONED) + registered(NAME))
         self.assertEqual(self.command_of(NAME), VERSIONED)
 
+    def put_for_machine(self, windows_path, machine):
+        """A copy of the windowed browser with another machine type in its
+        PE header."""
+        self.put(windows_path, os.environ["MAROVENDEL_WINDOWED_BROWSER"])
+        with open(self.prefix.unix_path(windows_path), "r+b") as program:
+            program.seek(0x3C)
+            pe = struct.unpack("<I", program.read(4))[0]
+            program.seek(pe + 4)
+            program.write(struct.pack("<H", machine))
+
     def test_what_is_no_browser_is_refused_and_changes_nothing(self):
         p = self.prefix
         self.put("C:\\Apps\\notes.txt")
+        self.put("C:\\Tools\\rcedit.exe", os.environ["MAROVENDEL_RECORD_ARGUMENTS"])
+        self.put_for_machine("C:\\Tools\\7za.exe", 0xAA64)
         expected = "; drop a browser's .exe or its shortcut onto Marovendel.exe.\n"
         cases = [
             ("C:\\Apps\\notes.txt", "C:\\Apps\\notes.txt is not a program or a shortcut to one"),
             ("C:\\Tools\\Marovendel.exe", "C:\\Tools\\Marovendel.exe is Marovendel itself"),
+            ("C:\\Tools\\rcedit.exe", "C:\\Tools\\rcedit.exe is a console program, not a browser"),
+            ("C:\\Tools\\7za.exe", "C:\\Tools\\7za.exe is built for ARM64, which this Windows (%s)"
+             " cannot run" % WINDOWS_PROCESSOR),
         ]
         before = p.reg_export("HKCU\\Software")
         for dropped, line in cases:

@@ -1,5 +1,6 @@
 #include "support/test_platform.h"
 
+#include <algorithm>
 #include <map>
 
 #include "platform/output_buffer.h"
@@ -47,6 +48,11 @@ struct Machine {
     std::vector<std::wstring> queriedDefaults;
     bool ownsConsoleWindow = false;
     int keyPressWaits = 0;
+    std::vector<std::wstring> directories;  // upper case
+    std::uint16_t nativeMachine = 0x8664;
+    std::vector<std::wstring> consoleInput;
+    std::size_t consoleLinesRead = 0;
+    int consoleReads = 0;
 };
 
 Machine& TheMachine() {
@@ -394,6 +400,44 @@ CurrentDefault QueryCurrentDefault(const std::wstring& association) {
     return answer;
 }
 
+bool IsExistingDirectory(const std::wstring& path) {
+    const std::wstring wanted = UpperAscii(FullPath(path));
+    for (const std::wstring& directory : TheMachine().directories) {
+        if (directory == wanted) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::uint8_t> ReadFileStart(const std::wstring& path, std::size_t count) {
+    auto found = TheMachine().files.find(FullPath(path));
+    if (found == TheMachine().files.end()) {
+        return {};
+    }
+    const std::vector<std::uint8_t>& bytes = found->second;
+    return std::vector<std::uint8_t>(bytes.begin(),
+                                     bytes.begin() + static_cast<std::ptrdiff_t>(
+                                                         std::min(count, bytes.size())));
+}
+
+std::uint16_t NativeMachine() {
+    return TheMachine().nativeMachine;
+}
+
+bool ReadConsoleLine(std::wstring& line) {
+    FlushOutput();
+    Machine& machine = TheMachine();
+    ++machine.consoleReads;
+    if (machine.consoleLinesRead >= machine.consoleInput.size()) {
+        return false;
+    }
+    line = machine.consoleInput[machine.consoleLinesRead++];
+    // What was typed shows in the window, as the console echoes it.
+    machine.output += line + L"\n";
+    return true;
+}
+
 bool OwnsConsoleWindow() {
     return TheMachine().ownsConsoleWindow;
 }
@@ -542,6 +586,28 @@ void FailCurrentDefault(const std::wstring& reason) {
 
 const std::vector<std::wstring>& QueriedDefaults() {
     return TheMachine().queriedDefaults;
+}
+
+void PutDirectory(const std::wstring& path) {
+    for (std::size_t slash = path.find(L'\\', 3);; slash = path.find(L'\\', slash + 1)) {
+        TheMachine().directories.push_back(UpperAscii(path.substr(0, slash)));
+        if (slash == std::wstring::npos) {
+            return;
+        }
+    }
+}
+
+void SetNativeMachine(std::uint16_t machine) {
+    TheMachine().nativeMachine = machine;
+}
+
+void SetConsoleInput(const std::vector<std::wstring>& lines) {
+    TheMachine().consoleInput = lines;
+    TheMachine().consoleLinesRead = 0;
+}
+
+int ConsoleReadCount() {
+    return TheMachine().consoleReads;
 }
 
 void SetOwnsConsoleWindow(bool owns) {

@@ -104,6 +104,18 @@ void FailCurrentDefault(const std::wstring& reason);
 // The associations asked about since Reset, in order.
 const std::vector<std::wstring>& QueriedDefaults();
 
+// A folder at path (and the folders above it) for IsExistingDirectory.
+void PutDirectory(const std::wstring& path);
+
+// The processor NativeMachine reports: x64 (0x8664) unless told.
+void SetNativeMachine(std::uint16_t machine);
+
+// The lines ReadConsoleLine returns, in order, as if typed; after the last,
+// it returns false as at the end of input.
+void SetConsoleInput(const std::vector<std::wstring>& lines);
+// How many times ReadConsoleLine was called since Reset.
+int ConsoleReadCount();
+
 // Whether the process owns its console window, as after a double-click.
 void SetOwnsConsoleWindow(bool owns);
 // How many times WaitForKeyPress was called since Reset. It flushes the

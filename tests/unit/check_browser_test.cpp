@@ -238,17 +238,22 @@ TEST_F(CheckBrowserTest, DefaultLinesSayWhoOpensTheWebAndOnlyInformAboutIt) {
     } cases[] = {
         {"ours", {{L"http", L"FooURL"}, {L"https", L"fooURL"}, {L".html", L"FooHTML"}}, nullptr, true, 0,
          sound + L"Windows opens http with Foo (FooURL).\nWindows opens https with Foo (fooURL).\n"
-                 L"Windows opens .html with Foo (FooHTML).\n"},
+                 L"Windows opens .html with Foo (FooHTML).\n"
+                 L"Windows opens 3 of 4 types with Foo; what opens .htm is unknown.\n"},
         {"another-for-http", {{L"http", L"ChromeHTML"}, {L"https", L"FooURL"}}, nullptr, true, 0,
          sound + L"Windows opens http with ChromeHTML, not with Foo.\n"
                  L"Windows opens https with Foo (FooURL).\n"
-                 L"What Windows opens .html with is unknown: no default is set (0x80070483).\n" + hint},
+                 L"What Windows opens .html with is unknown: no default is set (0x80070483).\n"
+                 L"Windows opens 1 of 4 types with Foo; http opens with something else; what opens "
+                 L".htm and .html is unknown.\n" + hint},
         {"another-but-unsound", {{L"http", L"ChromeHTML"}, {L"https", L"ChromeHTML"}, {L".html", L"FooURL"}},
          nullptr, false, 2,
          L"Foo has 1 problem(s) under HKCU; register it again to repair.\n"
          L"Windows opens http with ChromeHTML, not with Foo.\n"
          L"Windows opens https with ChromeHTML, not with Foo.\n"
-         L"Windows opens .html with FooURL, not with Foo.\n"},
+         L"Windows opens .html with FooURL, not with Foo.\n"
+         L"Windows opens 0 of 4 types with Foo; http, https and .html open with something else; "
+         L"what opens .htm is unknown.\n"},
         {"unknown", {{L"http", L"ChromeHTML"}}, L"the shell could not tell (0x80004005)", true, 0,
          sound + L"What Windows opens http with is unknown: the shell could not tell (0x80004005).\n"
                  L"What Windows opens https with is unknown: the shell could not tell (0x80004005).\n"
@@ -278,6 +283,50 @@ TEST_F(CheckBrowserTest, DefaultLinesSayWhoOpensTheWebAndOnlyInformAboutIt) {
         EXPECT_EQ(result.status, c.status);
         ASSERT_GE(result.output.size(), c.tail.size()) << testing::PrintToString(result.output);
         EXPECT_EQ(result.output.substr(result.output.size() - c.tail.size()), c.tail);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// After Set default, every type the browser registered is accounted for:
+// the count of those Windows opens with it, and the others by name.
+TEST_F(CheckBrowserTest, TheLastCountCoversEveryTypeTheRegistrationNames) {
+    const std::vector<std::wstring> all = {L".htm", L".html", L".shtml", L".xht", L".xhtml", L".svg",
+                                           L".webp", L".avif", L".pdf", L"http", L"https", L"mailto"};
+    const struct {
+        const char* id;
+        std::vector<std::wstring> words;
+        std::vector<std::pair<std::wstring, std::wstring>> others;  // type, class
+        std::wstring line;
+    } cases[] = {
+        {"all ours", {L"-all"}, {}, L"Windows opens 12 of 12 types with Foo.\n"},
+        {"pdf and mail elsewhere", {L"-all"}, {{L".pdf", L"AcroExch.Document"}, {L"mailto", L"Mail"}},
+         L"Windows opens 10 of 12 types with Foo; mailto and .pdf open with something else.\n"},
+        {"plain registration", {}, {{L".htm", L"ChromeHTML"}},
+         L"Windows opens 3 of 4 types with Foo; .htm opens with something else.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        std::vector<std::wstring> words = {L"HKCU", L"Foo", kFooExe};
+        words.insert(words.end(), c.words.begin(), c.words.end());
+        ASSERT_EQ(RunCommand(words).status, 0);
+        PutProgram(kFooExe);
+        for (const std::wstring& type : all) {
+            test_platform::SetCurrentDefault(type, L"FooURL");
+        }
+        for (const auto& other : c.others) {
+            test_platform::SetCurrentDefault(other.first, other.second);
+        }
+        const CommandResult result = RunCommand({L"check", L"HKCU", L"Foo"});
+        EXPECT_EQ(result.status, 0);
+        ASSERT_GE(result.output.size(), c.line.size());
+        EXPECT_EQ(result.output.substr(result.output.size() - c.line.size()), c.line);
+        // Each type is asked about once, http, https and .html among them.
+        const auto& asked = test_platform::QueriedDefaults();
+        EXPECT_EQ(asked.size(), c.words.empty() ? 4u : 12u);
     }
 }
 

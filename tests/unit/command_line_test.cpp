@@ -1,4 +1,7 @@
 // The command line: which form runs, which is refused, and the exit status.
+#include <fstream>
+#include <iterator>
+
 #include "platform/platform.h"
 #include "support/run_command.h"
 
@@ -6,14 +9,18 @@ namespace {
 
 using registry::memory::HasKey;
 
-const wchar_t* const kBanner =
-    L"\nMarovendel v1.0 by the Marovendel developers\n"
-    L"======================================================\n\n"
+const wchar_t* const kUsage =
     L"Usage: Marovendel.exe list [HKLM|HKCU] | <HKCU|HKLM> <BrowserName> <ExecutablePath> | "
     L"delete <HKCU|HKLM> <BrowserName> [-nobackup]\n"
-    L"       Marovendel.exe settings <HKCU|HKLM> <BrowserName> | check <HKCU|HKLM> <BrowserName> | "
-    L"delete <HKCU|HKLM> <BrowserName> [-nobackup] [-all]\n"
-    L"       Marovendel.exe defaults HKLM <BrowserName> [file] [-once]\n";
+    L"       Marovendel.exe <program or shortcut> | settings <HKCU|HKLM> <BrowserName> | "
+    L"check <HKCU|HKLM> <BrowserName>\n"
+    L"       Marovendel.exe defaults HKLM <BrowserName> [file] [-once]\n"
+    L"       -all after <ExecutablePath> also registers every type a browser opens; "
+    L"after delete's <BrowserName> it also removes the class and its Open with entries\n";
+const std::wstring kBanner =
+    std::wstring(L"\nMarovendel v1.0 by the Marovendel developers\n"
+                 L"======================================================\n\n") +
+    kUsage;
 const wchar_t* const kAdminRequired = L"Administrative privileges are required to access HKLM.\n";
 const wchar_t* const kHkcuUsage = L"Usage: Marovendel.exe HKCU <BrowserName> <ExecutablePath>\n";
 const wchar_t* const kHklmUsage = L"Usage: Marovendel.exe HKLM <BrowserName> <ExecutablePath>\n";
@@ -26,7 +33,7 @@ struct UsageCase {
     const char* id;
     bool isAdmin;
     std::vector<std::wstring> words;
-    const wchar_t* output;
+    std::wstring output;
 };
 
 TEST_F(CommandLineTest, IncompleteFormsPrintUsageOrRefuseWithStatus1) {
@@ -142,6 +149,26 @@ TEST_F(CommandLineTest, LastCompleteFormWinsAndListOrDeleteDropsIt) {
               L"delete");
 }
 
+// The usage names every form once, the drop and -all included, and the
+// README shows it as printed.
+TEST_F(CommandLineTest, TheUsageListsEachFormOnceAsTheReadmeShowsIt) {
+    const std::wstring usage = RunCommand({}).output;
+    for (const wchar_t* form : {L"delete <HKCU|HKLM>", L"<program or shortcut>", L"list [HKLM|HKCU]",
+                                L"settings <HKCU|HKLM>", L"check <HKCU|HKLM>", L"-all after"}) {
+        SCOPED_TRACE(std::string(form, form + std::wcslen(form)));
+        const std::size_t first = usage.find(form);
+        ASSERT_NE(first, std::wstring::npos);
+        EXPECT_EQ(usage.find(form, first + 1), std::wstring::npos);
+    }
+    std::ifstream file(MAROVENDEL_README, std::ios::binary);
+    ASSERT_TRUE(file) << MAROVENDEL_README;
+    const std::string readme((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::wstring lines = kUsage;
+    EXPECT_NE(readme.find("```\n" + std::string(lines.begin(), lines.end()) + "```\n"),
+              std::string::npos)
+        << "the README's Commands block differs from the usage";
+}
+
 TEST_F(CommandLineTest, PrintedTextIsHeldBackYetArrivesOnEveryWayOut) {
     Print(L"held\n");
     EXPECT_EQ(test_platform::Output(), L"");
@@ -223,8 +250,8 @@ TEST_F(CommandLineTest, NonAdministratorStillRegistersUnderHkcu) {
 namespace {
 
 // A window Marovendel owns closes when it exits: such a run ends by waiting
-// for a key, and a double-click with no argument also learns about the drop.
-// A run in a console, a script or a pipe never waits.
+// for a key, except for a double-click, whose home screen closes on Enter.
+// A run in a console, a script or a pipe never waits and never reads.
 TEST_F(CommandLineTest, OnlyAWindowOfItsOwnWaitsForAKey) {
     const std::wstring pause = L"\nPress any key to close this window.\n";
     const std::wstring hint =
@@ -234,21 +261,62 @@ TEST_F(CommandLineTest, OnlyAWindowOfItsOwnWaitsForAKey) {
         bool ownsWindow;
         std::vector<std::wstring> words;
         std::wstring tail;
+        int status;
         int waits;
+        int reads;
     } cases[] = {
-        {"double-click", true, {}, L"[-once]\n" + hint + pause, 1},
-        {"refusal", true, {L"HKCU"}, L"<ExecutablePath>\n" + pause, 1},
-        {"console", false, {}, L"[-once]\n", 0},
+        {"double-click", true, {}, hint + L"Press Enter to close.\n\n", 0, 0, 1},
+        {"refusal", true, {L"HKCU"}, L"<ExecutablePath>\n" + pause, 1, 1, 0},
+        {"console", false, {}, L"Open with entries\n", 1, 0, 0},
+        {"console, a drop's argument", false, {L"C:\\Apps"}, L"Open with entries\n", 1, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         SetUp();
         test_platform::SetOwnsConsoleWindow(c.ownsWindow);
+        test_platform::SetConsoleInput({L""});
         const CommandResult result = RunCommand(c.words);
-        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.status, c.status);
         ASSERT_GE(result.output.size(), c.tail.size());
         EXPECT_EQ(result.output.substr(result.output.size() - c.tail.size()), c.tail);
         EXPECT_EQ(test_platform::KeyPressWaitCount(), c.waits);
+        EXPECT_EQ(test_platform::ConsoleReadCount(), c.reads);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Explorer passes whatever was dropped: in the window, what makes no command
+// gets one line on what to drop instead of the usage, which stays for a
+// console.
+TEST_F(CommandLineTest, AWrongDropInTheWindowSaysWhatToDrop) {
+    const std::wstring dropOne = L"; drop one browser's .exe or its shortcut onto Marovendel.exe.\n";
+    const std::wstring pause = L"\nPress any key to close this window.\n";
+    const struct {
+        const char* id;
+        bool ownsWindow;
+        std::vector<std::wstring> words;
+        std::wstring output;
+    } cases[] = {
+        {"folder", true, {L"C:\\Apps\\Foo"}, L"C:\\Apps\\Foo is a folder" + dropOne + pause},
+        {"several", true, {L"C:\\a.exe", L"C:\\b.exe"}, L"2 items were dropped" + dropOne + pause},
+        {"missing", true, {L"C:\\gone.exe"}, L"C:\\gone.exe does not exist" + dropOne + pause},
+        {"folder-in-a-console", false, {L"C:\\Apps\\Foo"}, kBanner},
+        {"several-in-a-console", false, {L"C:\\a.exe", L"C:\\b.exe"}, kBanner},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        test_platform::PutDirectory(L"C:\\Apps\\Foo");
+        test_platform::PutFile(L"C:\\a.exe", {});
+        test_platform::PutFile(L"C:\\b.exe", {});
+        test_platform::SetOwnsConsoleWindow(c.ownsWindow);
+        const CommandResult result = RunCommand(c.words);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(registry::memory::OperationCount(), 0u);
     }
 }
 

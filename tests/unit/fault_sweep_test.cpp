@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "support/program_file.h"
 #include "support/reg_reader.h"
 #include "support/run_command.h"
 
@@ -71,6 +72,8 @@ const wchar_t* const kMessages[] = {
     L"%ls problem(s) under HKCU; register it again to repair.",
     L"Successfully deleted browser class key: %ls",
     L"The registration of %ls under HKCU could not be read, so nothing was changed.",
+    (L"The browsers registered under HKCU could not all be read, so one inside the package of %ls "
+     L"may still be registered."),
     L"Failed to delete browser class key: %ls",
     // -all
     L"Failed to create key %ls.",
@@ -159,7 +162,8 @@ void Seed() {
     PutDword(RootKey::CurrentUser, kClassPath, L"EditFlags", 2);
     PutString(RootKey::CurrentUser, kClassPath + L"\\Application", L"ApplicationName", L"F\u00f6\u00f6");
     test_platform::PutFile(kBackup, kEarlierBackup);
-    test_platform::PutFile(kFooExe, {});  // so that Foo checks clean
+    // A windowed program, so that Foo checks clean and can be dropped.
+    test_platform::PutFile(kFooExe, test_program::Program());
     ClearFaultsAndCounters();
     test_platform::ClearFileFaultsAndCounters();
     test_platform::ClearOutput();

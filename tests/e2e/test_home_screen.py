@@ -1,0 +1,110 @@
+"""The home screen of a double-click, in a real Wine console window: the
+program started as Explorer starts it, in a console of its own on a virtual
+X display, and keys typed into that window with xdotool."""
+
+import os
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import wine_harness  # noqa: E402
+from wine_harness import WinePrefix  # noqa: E402
+
+CLIENTS = "HKCU\\Software\\Clients\\StartMenuInternet"
+GONE = "HKCU\\Software\\Clients\\StartMenuInternet\\Gone"
+
+
+class VirtualDisplay:
+    """An X server of its own (Xvfb), on a display number it picks."""
+
+    def __init__(self):
+        read, write = os.pipe()
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=[write], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read) as numbers:
+            self.name = ":" + numbers.readline().strip()
+
+    def close(self):
+        self.server.terminate()
+        self.server.wait(timeout=30)
+
+
+def xdotool(display, *args):
+    return subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=display),
+                          stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=30)
+
+
+class HomeScreenTest(unittest.TestCase):
+    def setUp(self):
+        missing = [tool for tool in ("Xvfb", "xdotool") if shutil.which(tool) is None]
+        self.assertEqual(missing, [], "scripts/install-deps.sh installs xvfb and xdotool")
+        helper = os.environ.get("MAROVENDEL_START_IN_NEW_CONSOLE")
+        if not helper:
+            self.skipTest("helper program not built: MAROVENDEL_START_IN_NEW_CONSOLE")
+        self.display = VirtualDisplay()
+        self.addCleanup(self.display.close)
+        # The prefix's first program decides whether its windows can be
+        # shown: it must start on the display.
+        saved = os.environ.get("DISPLAY")
+        os.environ["DISPLAY"] = self.display.name
+        self.addCleanup(lambda: os.environ.pop("DISPLAY") if saved is None
+                        else os.environ.update(DISPLAY=saved))
+        self.prefix = WinePrefix("home")
+        self.addCleanup(self.prefix.close)
+        shutil.copy2(helper, os.path.join(self.prefix.tools, "start_in_new_console.exe"))
+
+    def double_click(self, lines):
+        """Starts Marovendel.exe in a console window of its own, types each
+        line and Enter into that window, and returns its exit status."""
+        env = wine_harness._environment(self.prefix.path, wine_harness.loader())
+        program = subprocess.Popen(
+            wine_harness.FIXED_LAYOUT + [wine_harness.loader(),
+                                         "C:\\Tools\\start_in_new_console.exe",
+                                         wine_harness.EXE_WINDOWS_PATH],
+            env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        try:
+            window = None
+            deadline = time.monotonic() + 60
+            while window is None and time.monotonic() < deadline:
+                found = xdotool(self.display.name, "search", "--onlyvisible", "--name",
+                                "Marovendel").stdout.split()
+                window = found[0] if found else None
+                time.sleep(0.2)
+            self.assertIsNotNone(window, "no console window came up")
+            xdotool(self.display.name, "windowfocus", "--sync", window)
+            for line in lines:
+                if line:
+                    xdotool(self.display.name, "type", "--delay", "30", line)
+                xdotool(self.display.name, "key", "Return")
+            return program.wait(timeout=60)
+        finally:
+            if program.poll() is None:
+                program.kill()
+                program.wait()
+
+    def test_a_number_manages_that_browser_and_enter_closes(self):
+        p = self.prefix
+        backup = os.path.join(p.tools, "Gone.reg")
+        cases = [
+            # Enter alone closes the window and changes nothing.
+            ("close", [""], True),
+            # The first browser, Remove it, yes, then Enter on the list.
+            ("remove", ["1", "3", "y", ""], False),
+        ]
+        for name, lines, remains in cases:
+            with self.subTest(name):
+                self.assertEqual(p.marovendel("HKCU", "Gone", "E:\\Gone\\gone.exe").status, 0)
+                self.assertEqual(self.double_click(lines), 0)
+                self.assertEqual(p.reg("query", GONE, missing_ok=True).status == 0, remains)
+                self.assertEqual(os.path.isfile(backup), not remains)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
