@@ -111,6 +111,10 @@ def _wine(prefix, *args, wine_loader=None, display=False, **kwargs):
     wine_loader = wine_loader or loader()
     if kwargs.get("stdin") is None:
         kwargs["stdin"] = subprocess.DEVNULL
+    # Programs start in C:\, not in whatever folder the tests run from, so
+    # that a word such as Star* expands against the prefix's files alone.
+    drive_c = os.path.join(prefix, "drive_c")
+    kwargs.setdefault("cwd", drive_c if os.path.isdir(drive_c) else prefix)
     command = (ON_A_DISPLAY if display else []) + FIXED_LAYOUT + [wine_loader, *args]
     return subprocess.run(command, env=_environment(prefix, wine_loader), **kwargs)
 
@@ -255,6 +259,7 @@ class WinePrefix:
         wine_loader = wine_loader or loader()
         return subprocess.Popen(FIXED_LAYOUT + [wine_loader, program, *args],
                                 env=_environment(self.path, wine_loader),
+                                cwd=os.path.join(self.path, "drive_c"),
                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE)
 
