@@ -30,17 +30,11 @@ def values(prefix, key):
     return found
 
 
-def put_program(prefix, windows_path):
-    unix = prefix.unix_path(windows_path)
-    os.makedirs(os.path.dirname(unix), exist_ok=True)
-    open(unix, "wb").close()
-
-
 class DefaultsTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.prefix = WinePrefix("defaults")
-        put_program(cls.prefix, EXE)
+        cls.prefix.put(EXE)
         registered = cls.prefix.marovendel("HKLM", NAME, EXE, "-all")
         assert registered.status == 0, registered
 
@@ -99,7 +93,7 @@ class DriveWarningTest(unittest.TestCase):
             os.symlink(folder, os.path.join(cls.prefix.path, "dosdevices", letter))
             cls.prefix.reg("add", "HKLM\\Software\\Wine\\Drives", "/v", letter, "/d", kind, "/f")
         for folder, mode in (("C:\\Open", 0o777), ("C:\\Closed", 0o755)):
-            put_program(cls.prefix, folder + "\\foo.exe")
+            cls.prefix.put(folder + "\\foo.exe")
             os.chmod(cls.prefix.unix_path(folder), mode)
         # The mount manager reads the drive types when it starts.
         wine_harness._stop_server(cls.prefix.path)

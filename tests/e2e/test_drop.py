@@ -36,19 +36,11 @@ class DropTest(unittest.TestCase):
         shutil.copy2(os.environ["MAROVENDEL_RECORD_ARGUMENTS"],
                      os.path.join(p.tools, "record_arguments.exe"))
         self.assertEqual(p.reg_import_text(SETTINGS_PROTOCOL).status, 0)
-        self.put(VERSIONED, os.environ["MAROVENDEL_VERSIONED_BROWSER"])
-        self.put(PLAIN, os.environ["MAROVENDEL_WINDOWED_BROWSER"])
+        self.prefix.put(VERSIONED, os.environ["MAROVENDEL_VERSIONED_BROWSER"])
+        self.prefix.put(PLAIN, os.environ["MAROVENDEL_WINDOWED_BROWSER"])
 
     def tearDown(self):
         self.prefix.close()
-
-    def put(self, windows_path, source=None):
-        path = self.prefix.unix_path(windows_path)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        if source:
-            shutil.copy2(source, path)
-        else:
-            open(path, "wb").close()
 
     def command_of(self, name):
         key = "HKCU\\Software\\Clients\\StartMenuInternet\\%s\\shell\\open\\command" % name
@@ -119,7 +111,7 @@ class DropTest(unittest.TestCase):
     def put_for_machine(self, windows_path, machine):
         """A copy of the windowed browser with another machine type in its
         PE header."""
-        self.put(windows_path, os.environ["MAROVENDEL_WINDOWED_BROWSER"])
+        self.prefix.put(windows_path, os.environ["MAROVENDEL_WINDOWED_BROWSER"])
         with open(self.prefix.unix_path(windows_path), "r+b") as program:
             program.seek(0x3C)
             pe = struct.unpack("<I", program.read(4))[0]
@@ -128,8 +120,8 @@ class DropTest(unittest.TestCase):
 
     def test_what_is_no_browser_is_refused_and_changes_nothing(self):
         p = self.prefix
-        self.put("C:\\Apps\\notes.txt")
-        self.put("C:\\Tools\\rcedit.exe", os.environ["MAROVENDEL_RECORD_ARGUMENTS"])
+        self.prefix.put("C:\\Apps\\notes.txt")
+        self.prefix.put("C:\\Tools\\rcedit.exe", os.environ["MAROVENDEL_RECORD_ARGUMENTS"])
         self.put_for_machine("C:\\Tools\\7za.exe", 0xAA64)
         expected = "; drop a browser's .exe or its shortcut onto Marovendel.exe.\n"
         cases = [

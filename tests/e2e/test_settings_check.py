@@ -85,15 +85,10 @@ class CheckTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.prefix.close()
 
-    def put_program(self, windows_path):
-        path = self.prefix.unix_path(windows_path)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        open(path, "wb").close()
-
     def test_own_registrations(self):
         p = self.prefix
         # An unquoted path with a space, as the client's command stores it.
-        self.put_program("C:\\Portable Apps\\browser.exe")
+        self.prefix.put("C:\\Portable Apps\\browser.exe")
         self.assertEqual(p.marovendel("HKCU", "Carry", "C:\\Portable Apps\\browser.exe").status, 0)
         result = p.marovendel("check", "HKCU", "Carry")
         self.assertEqual(result.stdout, "Carry is registered correctly under HKCU.\n" + NO_DEFAULTS)
@@ -142,7 +137,7 @@ class CheckTest(unittest.TestCase):
                          + NO_DEFAULTS)
         self.assertEqual(result.status, 2)
 
-        self.put_program(FIREFOX_EXE)
+        self.prefix.put(FIREFOX_EXE)
         result = p.marovendel("check", "HKLM", FIREFOX)
         self.assertEqual(result.stdout,
                          "%s is registered correctly under HKLM.\n" % FIREFOX + NO_DEFAULTS)

@@ -5,7 +5,6 @@ The 64-bit build runs the same table, where nothing is redirected."""
 
 import os
 import pty
-import shutil
 import struct
 import sys
 import unittest
@@ -48,14 +47,6 @@ class Wow64Test(unittest.TestCase):
     def tearDown(self):
         self.prefix.close()
 
-    def put(self, windows_path, source=None):
-        path = self.prefix.unix_path(windows_path)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        if source:
-            shutil.copy2(source, path)
-        else:
-            open(path, "wb").close()
-
     def default_of(self, key):
         result = self.prefix.reg("query", key, "/ve", missing_ok=True)
         return result.stdout.split("REG_SZ", 1)[1].strip() if result.status == 0 else None
@@ -76,7 +67,7 @@ class Wow64Test(unittest.TestCase):
 
     def test_list_and_check_see_what_64_bit_tools_registered(self):
         p = self.prefix
-        self.put(FOO)
+        self.prefix.put(FOO)
         command = '"%ProgramFiles%\\Foo\\foo.exe" "%1"'
         for key, value in (("HKLM\\%s\\Native\\shell\\open\\command" % CLIENTS, '"%s"' % FOO),
                            ("HKCU\\%s\\Env\\shell\\open\\command" % CLIENTS, command)):
@@ -90,7 +81,7 @@ class Wow64Test(unittest.TestCase):
     def test_a_program_in_system32_is_found_in_the_real_one(self):
         p = self.prefix
         program = "C:\\windows\\system32\\webby.exe"  # the 64-bit folder, not syswow64
-        self.put(program)
+        self.prefix.put(program)
         self.assertEqual(p.marovendel("HKCU", "Sys", program).status, 0)
         checked = p.marovendel("check", "HKCU", "Sys")
         self.assertNotIn("does not exist", checked.stdout)
@@ -100,9 +91,9 @@ class Wow64Test(unittest.TestCase):
         if not browser:
             self.skipTest("versioned_browser not built")
         p = self.prefix
-        self.put(FOO, browser)
+        self.prefix.put(FOO, browser)
         link = "C:\\Users\\Public\\Desktop\\Foo.lnk"
-        self.put(link)
+        self.prefix.put(link)
         with open(p.unix_path(link), "wb") as handle:
             handle.write(shell_link(FOO, "%ProgramFiles%\\Foo\\foo.exe"))
         result = p.marovendel(link)

@@ -248,6 +248,15 @@ class WinePrefix:
     def __exit__(self, *exc):
         self.close()
 
+    def put(self, windows_path, source=None):
+        """Copies source to a path on drive C, or makes an empty file there."""
+        path = self.unix_path(windows_path)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        if source:
+            shutil.copy2(source, path)
+        else:
+            open(path, "wb").close()
+
     def unix_path(self, windows_path):
         """The Linux path of a path on this prefix's drive C."""
         assert windows_path[:3].upper() == "C:\\", windows_path
