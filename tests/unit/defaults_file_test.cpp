@@ -1,7 +1,7 @@
 // The defaults form: the file it writes from a registration, each refusal,
 // the stem of its default name, and the warning an HKLM registration gets
 // when standard users could change its program.
-#include "file_stem.h"
+#include "output/backup_file.h"
 #include "support/run_command.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <functional>
 #include <map>
 
-#include "file_stem.h"
+#include "output/backup_file.h"
 #include "support/run_command.h"
 
 namespace {
