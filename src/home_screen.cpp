@@ -3,15 +3,23 @@
 // offers the commands a person would otherwise type in a console: settings,
 // check and delete -all. It runs only in a window Marovendel owns, where a
 // person can answer; consoles and scripts get the usage instead.
+#include "home_screen.h"
+
 #include <string>
 #include <vector>
 
-#include "marovendel.h"
+#include "output/text.h"
 #include "platform/platform.h"
+#include "registration/clients.h"
 
 using registration::ClientName;
+using registration::RegisteredClient;
 
 namespace {
+
+// A client's http association is read up to this many bytes, as the
+// listing reads it.
+constexpr std::size_t kAssociationBytes = 512;
 
 constexpr const wchar_t* kDragHint =
     L"To register a browser for yourself, drag its .exe or its shortcut onto Marovendel.exe.\n";
@@ -20,13 +28,13 @@ constexpr const wchar_t* kDragHint =
 // the client is the default for http.
 std::wstring HttpClassOf(const ClientName& name) {
     registry::Key key;
-    registry::ValueData http;
+    std::wstring http;
     if (registry::OpenKey(RootKey::CurrentUser,
                           registration::UrlAssociationsPath(registration::CapabilitiesPath(name)),
                           registry::Access::Read, key) == registry::kSuccess &&
-        registry::QueryValue(key, L"http", 512, http) == registry::kSuccess &&
-        (http.type == registry::kRegSz || http.type == registry::kRegExpandSz)) {
-        return registry::StringFromBytes(http.bytes);
+        registry::ReadString(key, L"http", registry::kAcceptAnyString, kAssociationBytes, http) ==
+            registry::kSuccess) {
+        return http;
     }
     return registration::ProgId(name);
 }
@@ -143,7 +151,8 @@ Outcome ShowHomeScreen() {
           L"Settings > Default apps.\n");
     for (;;) {
         bool read = true;
-        const std::vector<RegisteredClient> clients = CurrentUserClients(read);
+        const std::vector<RegisteredClient> clients =
+            registration::RegisteredClients(RootKey::CurrentUser, read);
         Print(L"\n");
         const bool any = PrintBrowsers(clients, read);
         Print(L"\n%ls", kDragHint);

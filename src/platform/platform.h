@@ -1,7 +1,8 @@
 // The platform calls Marovendel makes besides the registry: administrator
 // membership, console output, the executable's directory, files, the
-// environment and the shell. win32_platform.cpp and win32_shell.cpp implement
-// them on Windows; tests link a stand-in instead.
+// environment and the shell. On Windows win32_console.cpp, win32_files.cpp,
+// win32_system.cpp and win32_shell.cpp implement them; tests link a stand-in
+// instead.
 #pragma once
 
 #include <cstddef>

@@ -25,6 +25,7 @@ constexpr Status kInvalidParameter = 87;
 constexpr Status kMoreData = 234;       // ERROR_MORE_DATA
 constexpr Status kNoMoreItems = 259;    // ERROR_NO_MORE_ITEMS
 constexpr Status kKeyDeleted = 1018;    // ERROR_KEY_DELETED
+constexpr Status kUnsupportedType = 1630;  // ERROR_UNSUPPORTED_TYPE
 
 // The two predefined roots, with their Win32 handle values.
 enum class RootKey : std::uint32_t {
@@ -117,6 +118,23 @@ Status SetValue(const Key& key, const wchar_t* name, std::uint32_t type,
 // RegQueryValueExW: the data as stored, type included; fails with kMoreData
 // when it is larger than maxBytes.
 Status QueryValue(const Key& key, const wchar_t* name, std::size_t maxBytes, ValueData& out);
+
+// The string types a string read accepts, as RegGetValueW's RRF_RT_ flags
+// name them.
+enum StringTypes : std::uint32_t {
+    kAcceptSz = 0x00000002,        // REG_SZ
+    kAcceptExpandSz = 0x00000004,  // REG_EXPAND_SZ, read as stored, unexpanded
+    kAcceptAnyString = kAcceptSz | kAcceptExpandSz,
+};
+
+// A string value's text, read with a buffer that grows up to maxBytes. The
+// text ends at its first NUL, as every reader of the value sees it, so a
+// value stored with or without its terminator reads the same. Fails with
+// kFileNotFound when the value is missing, kMoreData when it is larger than
+// maxBytes, kUnsupportedType when its type is not one of accepted, and with
+// any other failure as the registry reports it.
+Status ReadString(const Key& key, const wchar_t* name, std::uint32_t accepted,
+                  std::size_t maxBytes, std::wstring& text);
 
 // RegEnumKeyExW: fails with kMoreData when the name is longer than
 // maxNameChars, kNoMoreItems past the last subkey.

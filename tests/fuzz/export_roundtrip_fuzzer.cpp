@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "reg_file.h"
+#include "output/reg_file.h"
 #include "support/reg_reader.h"
 
 namespace {

@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "marovendel.h"
+#include "commands/commands.h"
+#include "output/text.h"
 #include "support/memory_registry.h"
 #include "support/test_platform.h"
 

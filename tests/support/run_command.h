@@ -8,9 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "marovendel.h"
+#include "commands/commands.h"
+#include "output/text.h"
 #include "support/memory_registry.h"
 #include "support/test_platform.h"
+
+// The program itself (main.cpp).
+extern "C" int wmain(int argc, wchar_t** argv);
 
 struct CommandResult {
     int status = -1;

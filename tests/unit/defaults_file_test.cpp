@@ -1,7 +1,6 @@
 // The defaults form: the file it writes from a registration, each refusal,
-// the stem of its default name, and the warning an HKLM registration gets
-// when standard users could change its program.
-#include "file_stem.h"
+// and the warning an HKLM registration gets when standard users could change
+// its program.
 #include "support/run_command.h"
 
 namespace {
@@ -120,19 +119,6 @@ TEST_F(DefaultsFileTest, EachRefusalIsOneLineWithStatus1AndWritesNothing) {
         EXPECT_EQ(result.output, c.line);
         EXPECT_EQ(test_platform::FilePaths(), (std::vector<std::wstring>{kFooExe, L"C:\\x.xml"}));
         EXPECT_EQ(FileText(L"C:\\x.xml"), "old");
-    }
-}
-
-TEST(BackupFileStemTest, MakesAnyNameSafeAsAFileName) {
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"My Browser", L"My Browser"}, {L"a<b>c:d\"e|f?g*h", L"a_b_c_d_e_f_g_h"},
-        {L"tab\there", L"tab_here"},    {L"con", L"con_"},
-        {L"LPT9.x", L"LPT9_.x"},        {L"COM0", L"COM0"},
-        {L"CONSOLE", L"CONSOLE"},       {L"Nul.", L"Nul__"},
-        {L"end. .", L"end___"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(BackupFileStem(c.first), c.second) << testing::PrintToString(std::wstring(c.first));
     }
 }
 

@@ -1,6 +1,6 @@
 // The drop: what a dropped file must be to be registered as a browser, and
 // the lines that refuse everything else.
-#include "program_image.h"
+#include "programs/program_image.h"
 #include "support/program_file.h"
 #include "support/run_command.h"
 

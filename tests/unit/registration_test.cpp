@@ -2,7 +2,7 @@
 // value name and backup file name can hold whole.
 #include <gtest/gtest.h>
 
-#include "registration.h"
+#include "registration/layout.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The PE header's verdict on a dropped program.
-#include "program_image.h"
+#include "programs/program_image.h"
 
 namespace program_image {
 

@@ -1,6 +1,6 @@
 // The layout of one registration, and the name rule that keeps its paths
 // whole.
-#include "registration.h"
+#include "registration/layout.h"
 
 namespace registration {
 

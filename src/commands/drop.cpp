@@ -6,12 +6,15 @@
 #include <utility>
 #include <vector>
 
-#include "marovendel.h"
+#include "commands/commands.h"
+#include "output/text.h"
 #include "platform/platform.h"
-#include "portable_package.h"
-#include "program_image.h"
+#include "programs/portable_package.h"
+#include "programs/program_image.h"
+#include "registration/clients.h"
 
 using registration::ClientName;
+using registration::RegisteredClient;
 
 namespace {
 
@@ -143,31 +146,6 @@ std::wstring QuoteArgument(const std::wstring& text) {
     return quoted + L"\"";
 }
 
-// What HKCU's client of this name opens.
-struct Holder {
-    bool readable = true;  // false: it exists but could not be read
-    std::optional<CommandProgram> program;  // none: no client, or no command
-};
-
-Holder RegisteredProgram(const ClientName& name) {
-    Holder holder;
-    registry::Key key;
-    registry::ValueData command;
-    registry::Status status = registry::OpenKey(
-        RootKey::CurrentUser, registration::OpenCommandPath(registration::ClientKeyPath(name)),
-        registry::Access::Read, key);
-    if (status == registry::kSuccess) {
-        status = registry::QueryValue(key, nullptr, 8192, command);
-    }
-    if (status != registry::kSuccess) {
-        holder.readable = status == registry::kFileNotFound;
-    } else if (command.type == registry::kRegSz || command.type == registry::kRegExpandSz) {
-        holder.program = FindCommandProgram(
-            platform::ExpandEnvironment(registry::StringFromBytes(command.bytes)));
-    }
-    return holder;
-}
-
 // Whether inner lies in the portable package whose launcher is launcher.
 bool IsLaunchedBy(const std::wstring& inner, const std::wstring& launcher) {
     const std::optional<std::wstring> found = portable_package::LauncherOf(platform::FullPath(inner));
@@ -180,7 +158,7 @@ bool IsLaunchedBy(const std::wstring& inner, const std::wstring& launcher) {
 std::vector<RegisteredClient> InnerRegistrations(const ClientName& name,
                                                  const std::wstring& launcher, bool& read) {
     std::vector<RegisteredClient> inner;
-    for (RegisteredClient& client : CurrentUserClients(read)) {
+    for (RegisteredClient& client : registration::RegisteredClients(RootKey::CurrentUser, read)) {
         if (!EqualsIgnoringCase(client.name.Text(), name.Text()) && client.program &&
             client.program->exists && IsLaunchedBy(client.program->path, launcher)) {
             inner.push_back(std::move(client));
@@ -214,7 +192,8 @@ Outcome ReplaceInnerRegistrations(const std::vector<RegisteredClient>& inner,
 // be read: it might be another browser's.
 Outcome ClaimName(const ClientName& name, const std::wstring& program,
                   const std::wstring& executablePath, const wchar_t* marovendel) {
-    const Holder holder = RegisteredProgram(name);
+    const registration::ClientProgram holder =
+        registration::RegisteredProgram(RootKey::CurrentUser, name);
     if (!holder.readable) {
         Print(L"The registration of %ls under HKCU could not be read, so nothing was changed.\n",
               name.c_str());
@@ -256,33 +235,6 @@ void WarnAboutStartFolder(const DroppedProgram& dropped) {
 }
 
 }  // namespace
-
-std::vector<RegisteredClient> CurrentUserClients(bool& read) {
-    std::vector<RegisteredClient> clients;
-    registry::Key key;
-    const registry::Status opened = registry::OpenKey(
-        RootKey::CurrentUser, registration::kClientsPath, registry::Access::Read, key);
-    read = opened == registry::kSuccess || opened == registry::kFileNotFound;
-    if (opened != registry::kSuccess) {
-        return clients;
-    }
-    std::wstring listed;
-    for (std::uint32_t index = 0;; ++index) {
-        const registry::Status status =
-            registry::EnumKey(key, index, registry::kMaxKeyNameChars, listed);
-        if (status != registry::kSuccess) {
-            read = read && status == registry::kNoMoreItems;
-            return clients;
-        }
-        const std::optional<ClientName> name = ClientName::From(listed);
-        if (!name || EqualsIgnoringCase(listed, L"IEXPLORE.EXE")) {
-            continue;
-        }
-        const Holder holder = RegisteredProgram(*name);
-        read = read && holder.readable;
-        clients.push_back(RegisteredClient{*name, holder.program});
-    }
-}
 
 Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* marovendel) {
     DroppedProgram dropped;

@@ -1,10 +1,10 @@
 // Portable layouts as data: where a package keeps its browser and its
 // launcher, and where raw builds keep their profiles.
-#include "portable_package.h"
+#include "programs/portable_package.h"
 
 #include <vector>
 
-#include "marovendel.h"
+#include "output/text.h"
 #include "platform/platform.h"
 
 namespace portable_package {

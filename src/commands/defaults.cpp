@@ -5,11 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "file_stem.h"
-#include "marovendel.h"
+#include "commands/commands.h"
+#include "output/backup_file.h"
+#include "output/text.h"
+#include "output/whole_file.h"
 #include "platform/platform.h"
+#include "registration/inspection.h"
 
+using registration::Association;
 using registration::ClientName;
+using registration::RegistrationFindings;
 
 namespace {
 
@@ -69,19 +74,22 @@ std::string DefaultAssociationsXml(const RegistrationFindings& findings,
 bool ReadApplicationName(const RegistrationFindings& findings, const ClientName& clientName,
                          std::wstring& name) {
     registry::Key capabilities;
-    registry::ValueData data;
     registry::Status status = registry::OpenKey(RootKey::LocalMachine, findings.capabilitiesPath,
                                                 registry::Access::Read, capabilities);
+    name.clear();
     if (status == registry::kSuccess) {
-        status = registry::QueryValue(capabilities, L"ApplicationName", kValueBytes, data);
+        status = registry::ReadString(capabilities, L"ApplicationName", registry::kAcceptAnyString,
+                                      kValueBytes, name);
     }
-    const bool isString = data.type == registry::kRegSz || data.type == registry::kRegExpandSz;
-    name = status == registry::kSuccess && isString ? registry::StringFromBytes(data.bytes)
-                                                    : std::wstring();
+    if (status != registry::kSuccess) {
+        name.clear();
+    }
     if (name.empty()) {
         name = clientName.Text();
     }
-    return status == registry::kSuccess || status == registry::kFileNotFound;
+    // A value of another type is there and was read; it just names nothing.
+    return status == registry::kSuccess || status == registry::kFileNotFound ||
+           status == registry::kUnsupportedType;
 }
 
 // Where the file goes: the path given, made full, or <stem>.defaults.xml
@@ -95,23 +103,6 @@ std::wstring TargetPath(const ClientName& clientName, const std::wstring& given)
         return std::wstring();
     }
     return directory + L"\\" + BackupFileStem(clientName.Text()) + kFileSuffix;
-}
-
-// Writes bytes to a temporary file beside target and moves it over target,
-// so that target is either as it was or the whole new file.
-bool WriteWhole(const std::wstring& target, const std::string& bytes) {
-    const std::wstring temporary = target + L".tmp";
-    platform::File out;
-    if (!platform::CreateFileForWriting(temporary, out)) {
-        return false;
-    }
-    const bool written = platform::WriteToFile(out, bytes.data(), bytes.size());
-    const bool closed = platform::CloseFile(out);
-    if (written && closed && platform::MoveFileOver(temporary, target)) {
-        return true;
-    }
-    platform::RemoveFile(temporary);
-    return false;
 }
 
 void PrintHowToApply(const std::wstring& target) {
@@ -134,9 +125,9 @@ Outcome WriteDefaultAssociations(RootKey root, const ClientName& clientName,
               word.c_str());
         return Outcome::Refused;
     }
-    const RegistrationFindings findings = InspectRegistration(root, clientName);
+    const RegistrationFindings findings = registration::InspectRegistration(root, clientName);
     if (!findings.registered) {
-        PrintNotRegistered(root, clientName);
+        PrintNotRegistered(root, clientName.Text());
         return Outcome::Refused;
     }
     if (findings.problems.size() > findings.clientCommandProblems) {
@@ -153,8 +144,10 @@ Outcome WriteDefaultAssociations(RootKey root, const ClientName& clientName,
         return Outcome::Failed;
     }
     const std::wstring target = TargetPath(clientName, options.file);
+    const std::string xml = DefaultAssociationsXml(findings, applicationName, options.once);
     if (target.empty() ||
-        !WriteWhole(target, DefaultAssociationsXml(findings, applicationName, options.once))) {
+        whole_file::Write(target, xml.data(), xml.size(), whole_file::Existing::Replace) !=
+            whole_file::Written::Whole) {
         Print(L"Could not write %ls, so no default-associations file was written.\n",
               target.empty() ? (BackupFileStem(clientName.Text()) + kFileSuffix).c_str()
                              : target.c_str());

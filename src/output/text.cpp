@@ -1,9 +1,10 @@
 // Output and text helpers shared by the commands.
+#include "output/text.h"
+
 #include <cstdarg>
 #include <cwchar>
 #include <vector>
 
-#include "marovendel.h"
 #include "platform/platform.h"
 
 namespace {
@@ -46,6 +47,11 @@ void Print(const wchar_t* format, ...) {
     platform::WriteOutput(text);
 }
 
+void PrintBanner() {
+    Print(L"\nMarovendel v1.0 by the Marovendel developers\n");
+    Print(L"======================================================\n\n");
+}
+
 bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size()) {
         return false;
@@ -58,11 +64,11 @@ bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
     return true;
 }
 
-const wchar_t* RootWord(RootKey root) {
-    return root == RootKey::CurrentUser ? L"HKCU" : L"HKLM";
+const wchar_t* RootWord(registry::RootKey root) {
+    return root == registry::RootKey::CurrentUser ? L"HKCU" : L"HKLM";
 }
 
-void PrintNotRegistered(RootKey root, const registration::ClientName& clientName) {
+void PrintNotRegistered(registry::RootKey root, const std::wstring& clientName) {
     Print(L"%ls is not registered under %ls.\n", clientName.c_str(), RootWord(root));
 }
 

@@ -1,7 +1,8 @@
 // The listing: every browser client registered under StartMenuInternet of
 // one or both roots, whoever registered it, with its open command and its web
 // associations. Every key is opened for reading only.
-#include "marovendel.h"
+#include "commands/commands.h"
+#include "output/text.h"
 
 using registry::Access;
 using registry::Key;
@@ -15,13 +16,7 @@ constexpr std::size_t kAssociationBytes = 512;
 // The string a value holds, or false when it is missing, too large for
 // maxBytes or not a string at all.
 bool ReadString(const Key& key, const wchar_t* name, std::size_t maxBytes, std::wstring& text) {
-    registry::ValueData data;
-    if (registry::QueryValue(key, name, maxBytes, data) != kSuccess ||
-        (data.type != registry::kRegSz && data.type != registry::kRegExpandSz)) {
-        return false;
-    }
-    text = registry::StringFromBytes(data.bytes);
-    return true;
+    return registry::ReadString(key, name, registry::kAcceptAnyString, maxBytes, text) == kSuccess;
 }
 
 // Opens a part of a listed client for reading; false when its path does not

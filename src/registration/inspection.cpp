@@ -1,20 +1,19 @@
-// Check: reads a registration the way Windows uses it, whoever wrote it, and
-// prints one line per part that would keep the browser out of Default apps or
-// keep a link from opening, then what Windows opens web links and pages with
-// now. Each line names the key, and the value in
-// parentheses ("(default)" for the unnamed one). Every key is opened for
-// reading only.
-#include <vector>
+// Reading a registration the way Windows uses it. Each problem names the
+// key, and the value in parentheses ("(default)" for the unnamed one). Every
+// key is opened for reading only.
+#include "registration/inspection.h"
 
-#include "marovendel.h"
+#include "output/text.h"
 #include "platform/platform.h"
+#include "programs/command_program.h"
 
 using registry::Access;
 using registry::Key;
 using registry::kSuccess;
+using registry::RootKey;
 using registry::Status;
-using registration::ClientName;
-using registration::kRegisteredApplicationsPath;
+
+namespace registration {
 
 namespace {
 
@@ -67,25 +66,15 @@ bool OpenOptionalKey(Report& report, RootKey root, const std::wstring& path, Key
     return status == kSuccess;
 }
 
-bool IsString(const registry::ValueData& data) {
-    return data.type == registry::kRegSz || data.type == registry::kRegExpandSz;
-}
-
 // One string value as read, up to kValueBytes.
 struct StringRead {
     Status status = registry::kFileNotFound;
-    bool isString = false;
     std::wstring text;
 };
 
 StringRead ReadString(const Key& key, const wchar_t* name) {
-    registry::ValueData data;
     StringRead read;
-    read.status = registry::QueryValue(key, name, kValueBytes, data);
-    read.isString = IsString(data);
-    if (read.status == kSuccess && read.isString) {
-        read.text = registry::StringFromBytes(data.bytes);
-    }
+    read.status = registry::ReadString(key, name, registry::kAcceptAnyString, kValueBytes, read.text);
     return read;
 }
 
@@ -96,10 +85,10 @@ bool RequireString(Report& report, const StringRead& read, const std::wstring& w
         AddProblem(report, where, L"the value is missing");
     } else if (read.status == registry::kMoreData) {
         AddProblem(report, where, L"the value is too long to check");
+    } else if (read.status == registry::kUnsupportedType) {
+        AddProblem(report, where, L"the value is not a string");
     } else if (read.status != kSuccess) {
         AddProblem(report, where, L"the value could not be read");
-    } else if (!read.isString) {
-        AddProblem(report, where, L"the value is not a string");
     } else if (read.text.empty()) {
         AddProblem(report, where, L"the value is empty");
     } else {
@@ -186,12 +175,12 @@ std::wstring CheckRegisteredEntry(Report& report, const RegisteredEntry& entry,
                                        clientName.c_str()))) {
         return entry.value.text;
     }
-    return registration::CapabilitiesPath(clientName);
+    return CapabilitiesPath(clientName);
 }
 
 // The keys on the way from a client or class key to its open command.
 std::vector<std::wstring> CommandKeyPaths(const std::wstring& base) {
-    return {base + L"\\shell", base + L"\\shell\\open", registration::OpenCommandPath(base)};
+    return {base + L"\\shell", base + L"\\shell\\open", OpenCommandPath(base)};
 }
 
 // Opens each key on the way from base to its open command with open, and
@@ -225,7 +214,7 @@ void CheckClientCommand(Report& report, const std::wstring& clientPath) {
     Key command;
     RootKey commandRoot;
     if (OpenCommandKey(report, root, clientPath, open, command, commandRoot)) {
-        CheckOpenCommand(report, root, registration::OpenCommandPath(clientPath), command, false);
+        CheckOpenCommand(report, root, OpenCommandPath(clientPath), command, false);
     }
 }
 
@@ -270,7 +259,7 @@ std::vector<std::wstring> CollectClasses(Report& report, const Key& associations
         names.push_back(name);
         const std::wstring where = ValueName(report.root, path, name.c_str());
         const std::wstring progId = registry::StringFromBytes(data.bytes);
-        if (!IsString(data)) {
+        if (data.type != registry::kRegSz && data.type != registry::kRegExpandSz) {
             AddProblem(report, where, L"the value is not a string");
         } else if (progId.empty()) {
             AddProblem(report, where, L"the value is empty");
@@ -286,29 +275,34 @@ std::vector<std::wstring> CollectClasses(Report& report, const Key& associations
     return names;
 }
 
-// The web associations, which must cover http and https.
-void CollectUrlClasses(Report& report, const std::wstring& capabilitiesPath,
-                       std::vector<std::wstring>& classes) {
-    const std::wstring path = registration::UrlAssociationsPath(capabilitiesPath);
+// The two kinds of associations a browser's capabilities list, in the order
+// they are read: the web ones must be there and cover http and https.
+struct AssociationKind {
+    std::wstring (*path)(const std::wstring& capabilitiesPath);
+    std::vector<Association> RegistrationFindings::*found;
+    bool keyRequired;
+    const wchar_t* requiredValues[2];  // null: none
+};
+
+const AssociationKind kAssociationKinds[] = {
+    {UrlAssociationsPath, &RegistrationFindings::urlAssociations, true, {L"http", L"https"}},
+    {FileAssociationsPath, &RegistrationFindings::fileAssociations, false, {nullptr, nullptr}},
+};
+
+void CollectKindClasses(Report& report, const AssociationKind& kind,
+                        const std::wstring& capabilitiesPath, std::vector<std::wstring>& classes) {
+    const std::wstring path = kind.path(capabilitiesPath);
     Key associations;
-    if (!OpenRequiredKey(report, report.root, path, associations)) {
+    if (kind.keyRequired ? !OpenRequiredKey(report, report.root, path, associations)
+                         : !OpenOptionalKey(report, report.root, path, associations)) {
         return;
     }
     const std::vector<std::wstring> names =
-        CollectClasses(report, associations, path, report.findings.urlAssociations, classes);
-    for (const wchar_t* scheme : {L"http", L"https"}) {
-        if (!Contains(names, scheme)) {
-            AddProblem(report, ValueName(report.root, path, scheme), L"the value is missing");
+        CollectClasses(report, associations, path, report.findings.*kind.found, classes);
+    for (const wchar_t* required : kind.requiredValues) {
+        if (required != nullptr && !Contains(names, required)) {
+            AddProblem(report, ValueName(report.root, path, required), L"the value is missing");
         }
-    }
-}
-
-void CollectFileClasses(Report& report, const std::wstring& capabilitiesPath,
-                        std::vector<std::wstring>& classes) {
-    const std::wstring path = registration::FileAssociationsPath(capabilitiesPath);
-    Key associations;
-    if (OpenOptionalKey(report, report.root, path, associations)) {
-        CollectClasses(report, associations, path, report.findings.fileAssociations, classes);
     }
 }
 
@@ -325,7 +319,7 @@ bool OpenClassKey(RootKey root, const std::wstring& path, Key& key, RootKey& fou
 }
 
 void CheckClass(Report& report, const std::wstring& progId) {
-    const std::wstring classPath = registration::ClassKeyPath(progId);
+    const std::wstring classPath = ClassKeyPath(progId);
     Key classKey;
     RootKey classRoot;
     if (!OpenClassKey(report.root, classPath, classKey, classRoot)) {
@@ -341,7 +335,7 @@ void CheckClass(Report& report, const std::wstring& progId) {
     Key command;
     RootKey commandRoot;
     if (OpenCommandKey(report, classRoot, classPath, open, command, commandRoot)) {
-        CheckOpenCommand(report, commandRoot, registration::OpenCommandPath(classPath), command,
+        CheckOpenCommand(report, commandRoot, OpenCommandPath(classPath), command,
                          true);
     }
 }
@@ -353,123 +347,18 @@ void CheckCapabilities(Report& report, const std::wstring& capabilitiesPath) {
     }
     CheckDescription(report, capabilities, capabilitiesPath);
     std::vector<std::wstring> classes;
-    CollectUrlClasses(report, capabilitiesPath, classes);
-    CollectFileClasses(report, capabilitiesPath, classes);
+    for (const AssociationKind& kind : kAssociationKinds) {
+        CollectKindClasses(report, kind, capabilitiesPath, classes);
+    }
     for (const std::wstring& progId : classes) {
         CheckClass(report, progId);
-    }
-}
-
-// The class the browser's capabilities name for association; its own
-// <Name>URL when they name none.
-std::wstring ClaimedClass(const Report& report, const ClientName& clientName,
-                          const std::wstring& association) {
-    for (const auto* found : {&report.findings.urlAssociations, &report.findings.fileAssociations}) {
-        for (const Association& claimed : *found) {
-            if (EqualsIgnoringCase(claimed.name, association)) {
-                return claimed.progId;
-            }
-        }
-    }
-    return registration::ProgId(clientName);
-}
-
-// What Windows opens each association with now, asked once each.
-class CurrentDefaults {
-public:
-    const platform::CurrentDefault& Of(const std::wstring& association) {
-        for (const auto& known : answers_) {
-            if (EqualsIgnoringCase(known.first, association)) {
-                return known.second;
-            }
-        }
-        answers_.emplace_back(association, platform::QueryCurrentDefault(association));
-        return answers_.back().second;
-    }
-
-private:
-    std::vector<std::pair<std::wstring, platform::CurrentDefault>> answers_;
-};
-
-// "a", "a and b", "a, b and c".
-std::wstring ListOf(const std::vector<std::wstring>& items) {
-    std::wstring list;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        list += (i == 0 ? L"" : i + 1 == items.size() ? L" and " : L", ") + items[i];
-    }
-    return list;
-}
-
-// How many of the types the capabilities name Windows opens with this
-// browser, naming the others. Nothing when Windows could tell none of them.
-void PrintTypeCount(const Report& report, const ClientName& clientName,
-                    CurrentDefaults& defaults) {
-    std::vector<std::wstring> elsewhere;
-    std::vector<std::wstring> unknown;
-    std::size_t total = 0;
-    for (const auto* found : {&report.findings.urlAssociations, &report.findings.fileAssociations}) {
-        for (const Association& claimed : *found) {
-            const platform::CurrentDefault& current = defaults.Of(claimed.name);
-            if (!current.known) {
-                unknown.push_back(claimed.name);
-            } else if (!EqualsIgnoringCase(current.progId, claimed.progId)) {
-                elsewhere.push_back(claimed.name);
-            }
-            ++total;
-        }
-    }
-    if (unknown.size() == total) {
-        return;
-    }
-    Print(L"Windows opens %u of %u types with %ls",
-          static_cast<unsigned>(total - elsewhere.size() - unknown.size()),
-          static_cast<unsigned>(total), clientName.c_str());
-    if (!elsewhere.empty()) {
-        Print(L"; %ls %ls with something else", ListOf(elsewhere).c_str(),
-              elsewhere.size() == 1 ? L"opens" : L"open");
-    }
-    if (!unknown.empty()) {
-        Print(L"; what opens %ls is unknown", ListOf(unknown).c_str());
-    }
-    Print(L".\n");
-}
-
-// What Windows opens the web with now, as it decides it: information, not
-// problems. When the browser checked out sound but does not open http, the
-// last line names the command that opens its Default apps page.
-void PrintCurrentDefaults(const Report& report, const ClientName& clientName) {
-    CurrentDefaults defaults;
-    bool othersOpenHttp = false;
-    for (const wchar_t* association : {L"http", L"https", L".html"}) {
-        const platform::CurrentDefault& current = defaults.Of(association);
-        const std::wstring claimed = ClaimedClass(report, clientName, association);
-        if (!current.known) {
-            std::wstring reason = current.reason;
-            if (!reason.empty() && reason.back() == L'.') {
-                reason.pop_back();
-            }
-            Print(L"What Windows opens %ls with is unknown: %ls.\n", association, reason.c_str());
-        } else if (EqualsIgnoringCase(current.progId, claimed)) {
-            Print(L"Windows opens %ls with %ls (%ls).\n", association, clientName.c_str(),
-                  current.progId.c_str());
-        } else {
-            Print(L"Windows opens %ls with %ls, not with %ls.\n", association,
-                  current.progId.c_str(), clientName.c_str());
-            othersOpenHttp = othersOpenHttp || std::wstring(association) == L"http";
-        }
-    }
-    PrintTypeCount(report, clientName, defaults);
-    if (report.findings.problems.empty() && othersOpenHttp) {
-        Print(L"%ls is not the default for http; Marovendel.exe settings %ls %ls opens its "
-              L"Default apps page.\n",
-              clientName.c_str(), RootWord(report.root), CommandLineWord(clientName.Text()).c_str());
     }
 }
 
 }  // namespace
 
 RegistrationFindings InspectRegistration(RootKey root, const ClientName& clientName) {
-    const std::wstring clientPath = registration::ClientKeyPath(clientName);
+    const std::wstring clientPath = ClientKeyPath(clientName);
     Key client;
     const Status clientStatus = registry::OpenKey(root, clientPath, Access::Read, client);
     const RegisteredEntry entry = ReadRegisteredEntry(root, clientName);
@@ -491,63 +380,4 @@ RegistrationFindings InspectRegistration(RootKey root, const ClientName& clientN
     return report.findings;
 }
 
-Outcome CheckBrowser(RootKey root, const ClientName& clientName) {
-    Report report{root, InspectRegistration(root, clientName)};
-    if (!report.findings.registered) {
-        PrintNotRegistered(root, clientName);
-        return Outcome::Refused;
-    }
-    for (const std::wstring& line : report.findings.problems) {
-        Print(L"%ls", line.c_str());
-    }
-    const std::size_t problems = report.findings.problems.size();
-    if (problems == 0) {
-        Print(L"%ls is registered correctly under %ls.\n", clientName.c_str(), RootWord(root));
-    } else if (!report.findings.programMissing) {
-        Print(L"%ls has %d problem(s) under %ls; register it again to repair.\n",
-              clientName.c_str(), static_cast<int>(problems), RootWord(root));
-    } else if (root == RootKey::CurrentUser) {
-        // A portable browser that moved, as on a USB stick under another
-        // drive letter: its new place is what repairs it.
-        Print(L"%ls has %d problem(s) under %ls; if the browser has moved, drop it onto "
-              L"Marovendel.exe from its new place, or register it again with its new path.\n",
-              clientName.c_str(), static_cast<int>(problems), RootWord(root));
-    } else {
-        // A drop registers for the current user only.
-        Print(L"%ls has %d problem(s) under %ls; if the browser has moved, register it again "
-              L"with its new path.\n",
-              clientName.c_str(), static_cast<int>(problems), RootWord(root));
-    }
-    PrintCurrentDefaults(report, clientName);
-    return problems == 0 ? Outcome::Done : Outcome::Failed;
-}
-
-CommandProgram FindCommandProgram(const std::wstring& command) {
-    CommandProgram program;
-    const std::size_t start = command.find_first_not_of(L" \t");
-    if (start == std::wstring::npos) {
-        return program;
-    }
-    if (command[start] == L'"') {
-        const std::size_t close = command.find(L'"', start + 1);
-        program.shape = CommandProgram::Shape::Quoted;
-        program.path = command.substr(
-            start + 1, close == std::wstring::npos ? std::wstring::npos : close - start - 1);
-        program.exists = platform::IsExistingFile(program.path);
-        return program;
-    }
-    const std::wstring unquoted = command.substr(start);
-    program.shape = unquoted.find(L' ') == std::wstring::npos ? CommandProgram::Shape::OneWord
-                                                               : CommandProgram::Shape::Words;
-    for (std::size_t space = unquoted.find(L' '); space != std::wstring::npos;
-         space = unquoted.find(L' ', space + 1)) {
-        if (platform::IsExistingFile(unquoted.substr(0, space))) {
-            program.path = unquoted.substr(0, space);
-            program.exists = true;
-            return program;
-        }
-    }
-    program.path = unquoted;
-    program.exists = platform::IsExistingFile(unquoted);
-    return program;
-}
+}  // namespace registration

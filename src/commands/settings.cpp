@@ -5,7 +5,8 @@
 // Default Programs shows the client instead.
 #include <string>
 
-#include "marovendel.h"
+#include "commands/commands.h"
+#include "output/text.h"
 #include "platform/platform.h"
 
 namespace {
@@ -53,7 +54,7 @@ bool IsRegisteredApplication(RootKey root, const registration::ClientName& clien
 
 Outcome OpenDefaultAppsSettings(RootKey root, const registration::ClientName& clientName) {
     if (!IsRegisteredApplication(root, clientName)) {
-        PrintNotRegistered(root, clientName);
+        PrintNotRegistered(root, clientName.Text());
         return Outcome::Refused;
     }
     const std::wstring uri = std::wstring(L"ms-settings:defaultapps?") +

@@ -4,10 +4,11 @@
 // place on each file type's Open with list. Nothing is deleted unless the
 // backup was written whole, and a backup holds every value exactly as
 // stored, so that `reg import` of it undoes the removal.
-#include "file_stem.h"
-#include "marovendel.h"
+#include "commands/commands.h"
+#include "output/backup_file.h"
+#include "output/reg_file.h"
+#include "output/text.h"
 #include "platform/platform.h"
-#include "reg_file.h"
 
 using registry::Access;
 using registry::Key;
@@ -74,85 +75,6 @@ bool FindOpenWithPaths(RootKey root, const ClientName& clientName,
         return false;
     }
     return true;
-}
-
-// More backups of one name than this are not looked for.
-constexpr int kMaxBackupNumber = 9999;
-
-// directory\stem.reg, then directory\stem (2).reg and so on.
-std::wstring NumberedBackupPath(const std::wstring& directory, const std::wstring& stem,
-                                int number) {
-    const std::wstring suffix = number == 1 ? L"" : L" (" + std::to_wstring(number) + L")";
-    return directory + L"\\" + stem + suffix + L".reg";
-}
-
-bool PathFits(const std::wstring& target) {
-    if (registry::Utf16Length(target + L".tmp") > platform::kMaxPathChars) {
-        Print(L"The backup path is too long: %ls\n", target.c_str());
-        return false;
-    }
-    return true;
-}
-
-enum class Written { Whole, NameTaken, Failed };
-
-// Writes bytes to a temporary file and gives it the name target only when no
-// file has that name, so that no earlier file is ever replaced and target is
-// either missing or complete.
-Written WriteNewFile(const std::wstring& target, const std::vector<std::uint8_t>& bytes) {
-    const std::wstring temporary = target + L".tmp";
-    platform::File out;
-    if (!platform::CreateFileForWriting(temporary, out)) {
-        Print(L"Failed to create export file: %ls\n", target.c_str());
-        return Written::Failed;
-    }
-    const bool written = platform::WriteToFile(out, bytes.data(), bytes.size());
-    const bool closed = platform::CloseFile(out);
-    if (written && closed && platform::MoveFileToNewName(temporary, target)) {
-        return Written::Whole;
-    }
-    platform::RemoveFile(temporary);
-    if (written && closed && platform::IsExistingFile(target)) {
-        return Written::NameTaken;  // made by someone else meanwhile
-    }
-    Print(L"Failed to export registry keys to %ls\n", target.c_str());
-    return Written::Failed;
-}
-
-// Whether the file at path holds exactly bytes.
-bool HoldsBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
-    std::vector<std::uint8_t> existing;
-    return platform::ReadWholeFile(path, existing) && existing == bytes;
-}
-
-// Writes the backup under the first of the stem's numbered names that no file
-// has, unless one of the files before it holds the same bytes already. An
-// earlier backup of the same name is never replaced: it may be the only copy
-// of another registration.
-bool WriteBackupFile(const std::wstring& directory, const std::wstring& stem,
-                     const std::vector<std::uint8_t>& bytes) {
-    for (int number = 1; number <= kMaxBackupNumber; ++number) {
-        const std::wstring target = NumberedBackupPath(directory, stem, number);
-        if (!PathFits(target)) {
-            return false;
-        }
-        const bool taken = platform::IsExistingFile(target);
-        if (taken && HoldsBytes(target, bytes)) {
-            Print(L"Successfully exported registry keys to %ls\n", target.c_str());
-            return true;
-        }
-        const Written written = taken ? Written::NameTaken : WriteNewFile(target, bytes);
-        if (written == Written::Whole) {
-            Print(L"Successfully exported registry keys to %ls\n", target.c_str());
-            return true;
-        }
-        if (written == Written::Failed) {
-            return false;
-        }
-    }
-    Print(L"Failed to create export file: %ls\n",
-          NumberedBackupPath(directory, stem, kMaxBackupNumber).c_str());
-    return false;
 }
 
 // The RegisteredApplications value named clientName, if there is one.

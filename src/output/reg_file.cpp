@@ -3,7 +3,7 @@
 // strings, dword:%08x, and hex: or hex(N): for every other type, wrapped as
 // the registry editor wraps it. Nothing is skipped in silence: what cannot be
 // read or represented fails the file.
-#include "reg_file.h"
+#include "output/reg_file.h"
 
 #include <algorithm>
 

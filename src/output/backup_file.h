@@ -1,0 +1,27 @@
+// The files made from a browser's name beside Marovendel.exe: its backups
+// <stem>.reg, <stem> (2).reg and so on, and its default-associations file
+// <stem>.defaults.xml.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// name made safe as the start of a file name in any Windows folder: the
+// characters < > : " / \ | ? * and control characters become _, a device
+// name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, in any case) before
+// the first dot, spaces after it aside, gets a _ after it, and trailing dots
+// and spaces become _.
+std::wstring BackupFileStem(const std::wstring& name);
+
+// directory\stem.reg for number 1, directory\stem (number).reg after it.
+std::wstring NumberedBackupPath(const std::wstring& directory, const std::wstring& stem,
+                                int number);
+
+// Writes a backup's bytes under the first of the stem's numbered names that
+// no file has, unless one of the files before it holds the same bytes
+// already, and prints where it is. An earlier backup is never replaced: it
+// may be the only copy of another registration. False, with its line
+// printed, when no backup could be written.
+bool WriteBackupFile(const std::wstring& directory, const std::wstring& stem,
+                     const std::vector<std::uint8_t>& bytes);

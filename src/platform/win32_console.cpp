@@ -1,0 +1,186 @@
+// The platform seam on Windows: standard output and error, the console
+// window and the keys typed in it.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/console_window.h"
+#include "platform/output_buffer.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+// Console writes stay well below the 64 KB that older consoles accept in one
+// call; redirected, a piece becomes at most three times as many UTF-8 bytes.
+constexpr std::size_t kOutputPieceChars = 8192;
+
+void WriteAll(HANDLE handle, const char* data, DWORD size) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(handle, data, size, &written, nullptr) || written == 0) {
+            return;
+        }
+        data += written;
+        size -= written;
+    }
+}
+
+// Standard output or standard error, looked at once. A console gets the text
+// as it is. Redirected output is UTF-8 with CR LF line ends, so that no
+// character is lost to a code page.
+class StandardOutput {
+public:
+    explicit StandardOutput(DWORD which) : handle_(GetStdHandle(which)) {
+        DWORD mode = 0;
+        usable_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE;
+        console_ = usable_ && GetConsoleMode(handle_, &mode);
+    }
+
+    void Write(const std::wstring& text) const {
+        if (!usable_ || text.empty()) {
+            return;
+        }
+        if (console_) {
+            WriteToConsole(text);
+        } else {
+            WriteUtf8(text);
+        }
+    }
+
+private:
+    void WriteToConsole(const std::wstring& text) const {
+        const wchar_t* data = text.data();
+        DWORD left = static_cast<DWORD>(text.size());
+        while (left > 0) {
+            DWORD written = 0;
+            if (!WriteConsoleW(handle_, data, left, &written, nullptr) || written == 0) {
+                return;
+            }
+            data += written;
+            left -= written;
+        }
+    }
+
+    void WriteUtf8(const std::wstring& text) const {
+        std::wstring lines;
+        lines.reserve(text.size() + text.size() / 16 + 8);
+        for (wchar_t ch : text) {
+            if (ch == L'\n') {
+                lines.push_back(L'\r');
+            }
+            lines.push_back(ch);
+        }
+        const int wide = static_cast<int>(lines.size());
+        const int size =
+            WideCharToMultiByte(CP_UTF8, 0, lines.data(), wide, nullptr, 0, nullptr, nullptr);
+        if (size <= 0) {
+            return;
+        }
+        std::vector<char> utf8(static_cast<std::size_t>(size));
+        WideCharToMultiByte(CP_UTF8, 0, lines.data(), wide, utf8.data(), size, nullptr, nullptr);
+        WriteAll(handle_, utf8.data(), static_cast<DWORD>(size));
+    }
+
+    HANDLE handle_;
+    bool usable_ = false;
+    bool console_ = false;
+};
+
+OutputBuffer& Output() {
+    // Made first, so it outlives the buffer that writes to it.
+    static const StandardOutput standardOutput(STD_OUTPUT_HANDLE);
+    static OutputBuffer buffer(kOutputPieceChars,
+                               [](const std::wstring& piece) { standardOutput.Write(piece); });
+    return buffer;
+}
+
+}  // namespace
+
+void WriteOutput(const std::wstring& text) {
+    Output().Append(text);
+}
+
+void FlushOutput() {
+    Output().Flush();
+}
+
+void WriteError(const std::wstring& text) {
+    static const StandardOutput standardError(STD_ERROR_HANDLE);
+    FlushOutput();
+    standardError.Write(text);
+}
+
+namespace {
+
+bool IsConsoleHandle(DWORD which) {
+    const HANDLE handle = GetStdHandle(which);
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+// A hidden start (WScript.Shell's Run with 0, Start-Process -WindowStyle
+// Hidden, a scheduled task) asks for SW_HIDE in the startup information. The
+// console window's own visibility is no signal: with Windows Terminal as the
+// default terminal, GetConsoleWindow returns ConPTY's pseudo-window, whose
+// visibility has not always followed the real window.
+bool StartedHidden() {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    GetStartupInfoW(&startup);
+    return (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 && startup.wShowWindow == SW_HIDE;
+}
+
+}  // namespace
+
+bool OwnsConsoleWindow() {
+    DWORD processes[2];
+    ConsoleFacts facts;
+    facts.consoleProcessCount = GetConsoleProcessList(processes, 2);
+    facts.inputIsConsole = IsConsoleHandle(STD_INPUT_HANDLE);
+    facts.outputIsConsole = IsConsoleHandle(STD_OUTPUT_HANDLE);
+    facts.startedHidden = StartedHidden();
+    return ShouldPauseBeforeExit(facts);
+}
+
+void WaitForKeyPress() {
+    FlushOutput();
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    // Keys pressed while the program ran do not count.
+    FlushConsoleInputBuffer(input);
+    for (;;) {
+        INPUT_RECORD record;
+        DWORD read = 0;
+        // Fails at once when input is not a console: nothing to wait for.
+        if (!ReadConsoleInputW(input, &record, 1, &read) || read == 0) {
+            return;
+        }
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) {
+            return;
+        }
+    }
+}
+
+
+bool ReadConsoleLine(std::wstring& line) {
+    FlushOutput();
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    line.clear();
+    for (;;) {
+        wchar_t buffer[256];
+        DWORD read = 0;
+        // Fails at once when input is not a console.
+        if (!ReadConsoleW(input, buffer, 256, &read, nullptr) || read == 0) {
+            return !line.empty();
+        }
+        line.append(buffer, read);
+        const std::size_t end = line.find_first_of(L"\r\n");
+        if (end != std::wstring::npos) {
+            line.resize(end);
+            return true;
+        }
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,10 @@
+// Whether users other than administrators could replace a program that a
+// registration for every user starts: each user who opens a link would then
+// run that code with their own rights, an administrator's included.
+#pragma once
+
+#include <string>
+
+// A line on standard error when the program executablePath starts lies where
+// standard users could change it.
+void WarnIfStandardUsersCouldChange(const std::wstring& executablePath);
