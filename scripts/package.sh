@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Builds the Release exes of the mingw-i686 and mingw-x86_64 presets and packs
 # them for download:
-#   Marovendel-<version>-win32.zip   Marovendel.exe (32-bit), README.md, LICENSE
+#   Marovendel-<version>-win32.zip   Marovendel.exe (32-bit), README.md, LICENSE,
+#                                    docs/commands.md, docs/administrators.md
 #   Marovendel-<version>-win64.zip   the same with the 64-bit exe
 #   SHA256SUMS                       the zips' SHA-256 sums, as sha256sum writes them
+# The user pages keep their docs/ folder in the zip, so that the README's
+# links to them work once it is unpacked.
 # The packages are reproducible: the same commit gives the same bytes in any
-# folder. Every file in a zip carries the same date (SOURCE_DATE_EPOCH, by
-# default the commit's date) and permissions, in a fixed order.
+# folder. Every entry in a zip carries the same date (SOURCE_DATE_EPOCH, by
+# default the commit's date) and permissions, in the order of its path.
 #
 # Usage: scripts/package.sh [--build-root DIR] [--out DIR]
 #   --build-root DIR  build each preset in DIR/<preset> (default: build, the
@@ -47,19 +50,27 @@ for pair in mingw-i686:win32 mingw-x86_64:win64; do
     (cd "$root" && cmake --preset "$preset" -B "$dir" >/dev/null)
     cmake --build "$dir" --target Marovendel >/dev/null
     python3 - "$out/Marovendel-$version-$suffix.zip" "$SOURCE_DATE_EPOCH" \
-        "$dir/Marovendel.exe" "$root/README.md" "$root/LICENSE" <<'EOF'
+        "Marovendel.exe=$dir/Marovendel.exe" "README.md=$root/README.md" "LICENSE=$root/LICENSE" \
+        "docs/commands.md=$root/docs/commands.md" \
+        "docs/administrators.md=$root/docs/administrators.md" <<'EOF'
 import os, sys, time, zipfile
-target, epoch, files = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
+target, epoch = sys.argv[1], int(sys.argv[2])
+files = dict(pair.split("=", 1) for pair in sys.argv[3:])   # path in the zip -> file
+folders = {name[:i + 1] for name in files for i, c in enumerate(name) if c == "/"}
 # DOS dates start in 1980 and carry no time zone: use UTC, clamped.
 stamp = time.gmtime(max(epoch, 315532800))[:6]
 partial = target + ".part"
 with zipfile.ZipFile(partial, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as archive:
-    for path in sorted(files, key=os.path.basename):
-        entry = zipfile.ZipInfo(os.path.basename(path), date_time=stamp)
+    for name in sorted(files.keys() | folders):
+        entry = zipfile.ZipInfo(name, date_time=stamp)
         entry.create_system = 3                # Unix, so the mode below is read
+        if name in folders:
+            entry.external_attr = 0o40755 << 16 | 0x10   # a folder, rwxr-xr-x, and DOS's folder bit
+            archive.writestr(entry, b"")
+            continue
         entry.external_attr = 0o100644 << 16   # a plain file, rw-r--r--
         entry.compress_type = zipfile.ZIP_DEFLATED
-        with open(path, "rb") as source:
+        with open(files[name], "rb") as source:
             archive.writestr(entry, source.read(), compresslevel=9)
 os.replace(partial, target)
 EOF

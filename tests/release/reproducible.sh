@@ -4,10 +4,12 @@
 # temporary folder, builds and packs them there from scratch, and compares the
 # two exes, the two zips and SHA256SUMS byte for byte. Anything that puts a
 # time, a path or any other trace of one particular build into them shows up
-# here.
+# here. Then checks that each zip holds the files a user needs, the pages the
+# README links to under docs/ included, and nothing else.
 #
-# Prints one line per compared file and a summary line; exits 0 only when
-# every file is the same in both builds.
+# Prints one line per compared file, a summary line and one line per zip;
+# exits 0 only when every file is the same in both builds and each zip holds
+# what it should.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 work=$(mktemp -d)
@@ -70,3 +72,16 @@ else
     echo "NOT reproducible: $different of $compared files differ between the builds"
     exit 1
 fi
+
+expected="LICENSE Marovendel.exe README.md docs/ docs/administrators.md docs/commands.md"
+wrong=0
+for file in "$work/first"/*.zip; do
+    entries=$(python3 -c 'import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist())' "$file")
+    if [ "$entries" = "$expected" ]; then
+        echo "holds      $(basename "$file"): $entries"
+    else
+        echo "WRONG      $(basename "$file") holds $entries, not $expected"
+        wrong=1
+    fi
+done
+exit "$wrong"
