@@ -10,6 +10,7 @@
 #include "commands/commands.h"
 #include "output/text.h"
 #include "support/memory_registry.h"
+#include "support/program.h"
 #include "support/test_platform.h"
 
 namespace fuzz {

@@ -11,10 +11,8 @@
 #include "commands/commands.h"
 #include "output/text.h"
 #include "support/memory_registry.h"
+#include "support/program.h"
 #include "support/test_platform.h"
-
-// The program itself (main.cpp).
-extern "C" int wmain(int argc, wchar_t** argv);
 
 struct CommandResult {
     int status = -1;
