@@ -116,9 +116,9 @@ class Wine(_Files):
     under_wine = True
 
     def __init__(self, exe, run_id):
+        # The harness keeps its booted template beside the exe, where the
+        # end-to-end tests of the same build have made it already.
         os.environ["MAROVENDEL_EXE"] = os.path.abspath(exe)
-        os.environ.setdefault("MAROVENDEL_E2E_DIR", os.path.join(
-            os.path.dirname(os.path.abspath(exe)), "windows-checks"))
         sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
         import wine_harness
         self.harness = wine_harness
