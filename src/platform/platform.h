@@ -175,14 +175,21 @@ struct CurrentDefault {
 };
 CurrentDefault QueryCurrentDefault(const std::wstring& association);
 
+// Whether the first bytes of a program file are a windowed (GUI subsystem)
+// program's. Reading the PE header lies above the platform, so the caller
+// hands its reader in.
+using WindowedProgramJudge = bool (*)(const std::vector<std::uint8_t>& fileStart);
+
 // Whether a person can press a key in this process's console window: it is
 // alone in a window that was made for it, as when it is started from Explorer
 // by a double-click or a drop, its standard input and output are that
-// console, and it was not started hidden. Never true in a console, a script,
-// a pipe, a file or a hidden start. (Under Wine a program started from a Unix
-// terminal, reading from it and writing to it, is alone in a console of
-// Wine's making, and this is true there too.)
-bool OwnsConsoleWindow();
+// console, it was not started hidden or without a window, and the program
+// that started it is a windowed one of this session, as isWindowedProgram
+// reads its file (console_window.h). Never true in a console, a script,
+// a pipe, a file, a hidden start, or a start from cmd, PowerShell or any
+// other console program. (Under Wine a program started from a Unix terminal
+// has no parent to find, and this is false there.)
+bool OwnsConsoleWindow(WindowedProgramJudge isWindowedProgram);
 // Flushes standard output, then waits until a key is pressed in the console.
 // Returns at once when standard input is not a console.
 void WaitForKeyPress();

@@ -47,6 +47,7 @@ struct Machine {
     std::wstring defaultsFailure;  // empty: answer from defaults
     std::vector<std::wstring> queriedDefaults;
     bool ownsConsoleWindow = false;
+    std::optional<std::vector<std::uint8_t>> parentProgram;  // the starting program's file start
     int keyPressWaits = 0;
     std::vector<std::wstring> directories;  // upper case
     std::uint16_t nativeMachine = 0x8664;
@@ -438,8 +439,10 @@ bool ReadConsoleLine(std::wstring& line) {
     return true;
 }
 
-bool OwnsConsoleWindow() {
-    return TheMachine().ownsConsoleWindow;
+bool OwnsConsoleWindow(WindowedProgramJudge isWindowedProgram) {
+    const Machine& machine = TheMachine();
+    return machine.ownsConsoleWindow &&
+           (!machine.parentProgram || isWindowedProgram(*machine.parentProgram));
 }
 
 void WaitForKeyPress() {
@@ -612,6 +615,10 @@ int ConsoleReadCount() {
 
 void SetOwnsConsoleWindow(bool owns) {
     TheMachine().ownsConsoleWindow = owns;
+}
+
+void SetParentProgram(const std::vector<std::uint8_t>& fileStart) {
+    TheMachine().parentProgram = fileStart;
 }
 
 int KeyPressWaitCount() {

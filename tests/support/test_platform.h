@@ -118,6 +118,10 @@ int ConsoleReadCount();
 
 // Whether the process owns its console window, as after a double-click.
 void SetOwnsConsoleWindow(bool owns);
+// The first bytes of the program that started the process. Once given, the
+// caller's judge of windowed programs decides with them whether a window it
+// owns is one to wait in; until then it is as if Explorer had started it.
+void SetParentProgram(const std::vector<std::uint8_t>& fileStart);
 // How many times WaitForKeyPress was called since Reset. It flushes the
 // output as the real one does, and never waits.
 int KeyPressWaitCount();
