@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -117,9 +118,16 @@ bool IsExistingFile(const std::wstring& path);
 enum class DriveType { Unknown, Fixed, Removable, Network, Other };
 DriveType QueryDriveType(const std::wstring& root);
 
-// The access-control list of a folder (a drive's root with its backslash);
-// false when it cannot be read.
-bool ReadFolderDacl(const std::wstring& folder, FolderDacl& out);
+// The owner and access-control list of a file or folder (a drive's root
+// with its backslash); false when they cannot be read.
+bool ReadObjectSecurity(const std::wstring& path, ObjectSecurity& out);
+
+// Which of sids are members of the Administrators group, directly or through
+// other groups, as this machine answers; one whose lookup fails is not.
+std::set<std::wstring> AdministratorsAmong(const std::vector<std::wstring>& sids);
+
+// The account sid names, as DOMAIN\name; the SID itself when unknown.
+std::wstring AccountName(const std::wstring& sid);
 
 // What a dropped file needs. Each answers from the file system and the
 // shell; none changes anything.
