@@ -143,8 +143,7 @@ bool OwnsConsoleWindow(WindowedProgramJudge isWindowedProgram) {
     facts.outputIsConsole = IsConsoleHandle(STD_OUTPUT_HANDLE);
     facts.startedHidden = StartedHidden();
     // A CREATE_NO_WINDOW start has a console but no window. With Windows
-    // Terminal as the default terminal this is ConPTY's pseudo-window, which
-    // exists as long as the terminal shows the console.
+    // Terminal as the default terminal, this is ConPTY's pseudo-window.
     facts.hasWindow = GetConsoleWindow() != nullptr;
     if (ConsoleAllowsPause(facts)) {
         const ParentProcess parent = FindParentProcess();

@@ -8,7 +8,8 @@ machine i386) that imports only DLLs every Windows has, none of the MinGW
 runtime DLLs. Nor may it import shell32, ole32, version.dll or netapi32: the
 commands that need them load them from the system directory when they first
 do, so that start-up does not pay for them and no copy of version.dll or
-netapi32.dll planted beside the exe is ever loaded. Prints one line per check and exits 1 when any fails.
+netapi32.dll planted beside the exe is ever loaded. Prints one line per
+check and exits 1 when any fails.
 """
 
 import struct
