@@ -6,6 +6,7 @@
 #include "home_screen.h"
 #include "output/text.h"
 #include "platform/platform.h"
+#include "programs/program_image.h"
 
 namespace {
 
@@ -89,7 +90,7 @@ extern "C" int wmain(int argc, wchar_t** argv) {
     const bool isAdmin = platform::IsMemberOfAdministrators();
     const wchar_t* program = argc > 0 ? argv[0] : L"Marovendel.exe";
     const Command command = ParseCommandLine(argc, argv, isAdmin);
-    const bool ownsWindow = platform::OwnsConsoleWindow();
+    const bool ownsWindow = platform::OwnsConsoleWindow(program_image::IsWindowedProgram);
     // A double-click: someone reads the window and can type in it, and
     // closes it from the home screen.
     if (ownsWindow && argc <= 1) {

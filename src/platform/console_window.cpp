@@ -3,10 +3,14 @@
 
 namespace platform {
 
-bool ShouldPauseBeforeExit(const ConsoleFacts& facts) {
+bool ConsoleAllowsPause(const ConsoleFacts& facts) {
     // A count of 0 means there is no console, or it could not be asked.
     return facts.consoleProcessCount == 1 && facts.inputIsConsole && facts.outputIsConsole &&
-           !facts.startedHidden;
+           !facts.startedHidden && facts.hasWindow;
+}
+
+bool ShouldPauseBeforeExit(const ConsoleFacts& facts) {
+    return ConsoleAllowsPause(facts) && facts.parentIsWindowed && facts.parentInSameSession;
 }
 
 }  // namespace platform

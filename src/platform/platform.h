@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -117,9 +118,16 @@ bool IsExistingFile(const std::wstring& path);
 enum class DriveType { Unknown, Fixed, Removable, Network, Other };
 DriveType QueryDriveType(const std::wstring& root);
 
-// The access-control list of a folder (a drive's root with its backslash);
-// false when it cannot be read.
-bool ReadFolderDacl(const std::wstring& folder, FolderDacl& out);
+// The owner and access-control list of a file or folder (a drive's root
+// with its backslash); false when they cannot be read.
+bool ReadObjectSecurity(const std::wstring& path, ObjectSecurity& out);
+
+// Which of sids are members of the Administrators group, directly or through
+// other groups, as this machine answers; one whose lookup fails is not.
+std::set<std::wstring> AdministratorsAmong(const std::vector<std::wstring>& sids);
+
+// The account sid names, as DOMAIN\name; the SID itself when unknown.
+std::wstring AccountName(const std::wstring& sid);
 
 // What a dropped file needs. Each answers from the file system and the
 // shell; none changes anything.
@@ -175,14 +183,21 @@ struct CurrentDefault {
 };
 CurrentDefault QueryCurrentDefault(const std::wstring& association);
 
+// Whether the first bytes of a program file are a windowed (GUI subsystem)
+// program's. Reading the PE header lies above the platform, so the caller
+// hands its reader in.
+using WindowedProgramJudge = bool (*)(const std::vector<std::uint8_t>& fileStart);
+
 // Whether a person can press a key in this process's console window: it is
 // alone in a window that was made for it, as when it is started from Explorer
 // by a double-click or a drop, its standard input and output are that
-// console, and it was not started hidden. Never true in a console, a script,
-// a pipe, a file or a hidden start. (Under Wine a program started from a Unix
-// terminal, reading from it and writing to it, is alone in a console of
-// Wine's making, and this is true there too.)
-bool OwnsConsoleWindow();
+// console, it was not started hidden or without a window, and the program
+// that started it is a windowed one of this session, as isWindowedProgram
+// reads its file (console_window.h). Never true in a console, a script,
+// a pipe, a file, a hidden start, or a start from cmd, PowerShell or any
+// other console program. (Under Wine a program started from a Unix terminal
+// has no parent to find, and this is false there.)
+bool OwnsConsoleWindow(WindowedProgramJudge isWindowedProgram);
 // Flushes standard output, then waits until a key is pressed in the console.
 // Returns at once when standard input is not a console.
 void WaitForKeyPress();

@@ -1,39 +1,25 @@
-// A folder's access-control list as Windows stores it, read into the form
-// the decision in folder_access.h takes.
+// A file's or folder's security descriptor as Windows stores it, read into
+// the form the decision in folder_access.h takes.
 #include "platform/win32_acl.h"
+
+#include <sddl.h>
 
 namespace platform {
 
-namespace {
-
-struct KnownGroup {
-    WELL_KNOWN_SID_TYPE type;
-    Trustee trustee;
-};
-
-constexpr KnownGroup kStandardUserGroups[] = {
-    {WinWorldSid, Trustee::Everyone},
-    {WinAuthenticatedUserSid, Trustee::AuthenticatedUsers},
-    {WinBuiltinUsersSid, Trustee::Users},
-    {WinInteractiveSid, Trustee::Interactive},
-};
-
-Trustee TrusteeOf(PSID sid) {
-    for (const KnownGroup& group : kStandardUserGroups) {
-        BYTE known[SECURITY_MAX_SID_SIZE];
-        DWORD size = sizeof known;
-        if (CreateWellKnownSid(group.type, nullptr, known, &size) && EqualSid(sid, known)) {
-            return group.trustee;
-        }
+std::wstring SidString(PSID sid) {
+    wchar_t* text = nullptr;
+    if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) {
+        return std::wstring();
     }
-    return Trustee::Other;
+    const std::wstring out = text;
+    LocalFree(text);
+    return out;
 }
 
-}  // namespace
-
-FolderDacl FolderDaclOf(const ACL* dacl) {
-    FolderDacl out;
-    out.isNull = dacl == nullptr;
+ObjectSecurity ObjectSecurityOf(PSID owner, const ACL* dacl) {
+    ObjectSecurity out;
+    out.owner = SidString(owner);
+    out.daclIsNull = dacl == nullptr;
     for (DWORD index = 0; dacl != nullptr && index < dacl->AceCount; ++index) {
         void* entry = nullptr;
         if (!GetAce(const_cast<ACL*>(dacl), index, &entry)) {
@@ -45,12 +31,12 @@ FolderDacl FolderDaclOf(const ACL* dacl) {
             continue;
         }
         auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-        FolderAce folderAce;
-        folderAce.allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
-        folderAce.trustee = TrusteeOf(&ace->SidStart);
-        folderAce.mask = ace->Mask;
-        folderAce.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
-        out.aces.push_back(folderAce);
+        AccessEntry accessEntry;
+        accessEntry.allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
+        accessEntry.sid = SidString(&ace->SidStart);
+        accessEntry.mask = ace->Mask;
+        accessEntry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+        out.entries.push_back(accessEntry);
     }
     return out;
 }

@@ -7,6 +7,7 @@
 #include "platform/console_window.h"
 #include "platform/output_buffer.h"
 #include "platform/platform.h"
+#include "platform/win32_parent.h"
 
 namespace platform {
 
@@ -134,13 +135,21 @@ bool StartedHidden() {
 
 }  // namespace
 
-bool OwnsConsoleWindow() {
+bool OwnsConsoleWindow(WindowedProgramJudge isWindowedProgram) {
     DWORD processes[2];
     ConsoleFacts facts;
     facts.consoleProcessCount = GetConsoleProcessList(processes, 2);
     facts.inputIsConsole = IsConsoleHandle(STD_INPUT_HANDLE);
     facts.outputIsConsole = IsConsoleHandle(STD_OUTPUT_HANDLE);
     facts.startedHidden = StartedHidden();
+    // A CREATE_NO_WINDOW start has a console but no window. With Windows
+    // Terminal as the default terminal, this is ConPTY's pseudo-window.
+    facts.hasWindow = GetConsoleWindow() != nullptr;
+    if (ConsoleAllowsPause(facts)) {
+        const ParentProcess parent = FindParentProcess();
+        facts.parentIsWindowed = parent.found && isWindowedProgram(parent.imageStart);
+        facts.parentInSameSession = parent.found && parent.sameSession;
+    }
     return ShouldPauseBeforeExit(facts);
 }
 

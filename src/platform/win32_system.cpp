@@ -118,15 +118,17 @@ private:
 
 }  // namespace
 
-bool ReadFolderDacl(const std::wstring& folder, FolderDacl& out) {
+bool ReadObjectSecurity(const std::wstring& path, ObjectSecurity& out) {
+    PSID owner = nullptr;
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
                               nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
         return false;
     }
-    const LocalMemory held(descriptor);  // dacl points into it
-    out = FolderDaclOf(dacl);
+    const LocalMemory held(descriptor);  // owner and dacl point into it
+    out = ObjectSecurityOf(owner, dacl);
     return true;
 }
 

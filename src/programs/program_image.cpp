@@ -102,4 +102,9 @@ std::wstring MachineName(std::uint16_t machine) {
     return name;
 }
 
+bool IsWindowedProgram(const std::vector<std::uint8_t>& start) {
+    const Header header = ReadHeader(start);
+    return header.valid && header.subsystem == kSubsystemGui;
+}
+
 }  // namespace program_image

@@ -39,4 +39,8 @@ Verdict Judge(const Header& header, std::uint16_t nativeMachine);
 // The processor's name for a machine type ("ARM64"), or its number in hex.
 std::wstring MachineName(std::uint16_t machine);
 
+// Whether a file starting with these bytes is a windowed (GUI subsystem)
+// program, as Explorer is and cmd, PowerShell or Python are not.
+bool IsWindowedProgram(const std::vector<std::uint8_t>& start);
+
 }  // namespace program_image

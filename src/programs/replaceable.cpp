@@ -1,9 +1,10 @@
-// The warning for a program registered for every user that standard users
-// could replace. A registration for every user runs its program as whoever
-// opens a link, administrators included: a program that standard users can
-// replace hands each of them that user's rights.
+// The warning for a program registered for every user that someone other
+// than an administrator could replace. A registration for every user runs
+// its program as whoever opens a link, administrators included: a program
+// that anyone else can replace hands them each such user's rights.
 #include "programs/replaceable.h"
 
+#include <optional>
 #include <vector>
 
 #include "platform/platform.h"
@@ -31,39 +32,71 @@ std::wstring DriveRoot(const std::wstring& path) {
     return share == std::wstring::npos ? std::wstring() : path.substr(0, share + 1);
 }
 
-// The folder that holds path and each one above it, the root last.
-std::vector<std::wstring> FoldersUpToRoot(const std::wstring& path, const std::wstring& root) {
-    std::vector<std::wstring> folders;
+// The program file, the folder that holds it and each one above it, the
+// root last.
+std::vector<std::wstring> FileAndFoldersUpToRoot(const std::wstring& path,
+                                                 const std::wstring& root) {
+    std::vector<std::wstring> chain{path};
     for (std::wstring folder = ParentOf(path); folder.size() >= root.size();
          folder = ParentOf(folder)) {
-        folders.push_back(folder);
+        chain.push_back(folder);
     }
-    folders.push_back(root);
-    return folders;
+    chain.push_back(root);
+    return chain;
 }
 
-// Where program lies that standard users could change it, as the words of
-// the warning ("on a removable drive"); empty when nowhere they could.
-std::wstring ChangeableByStandardUsers(const std::wstring& program) {
+// The first half of the warning: who could change what, and the words that
+// name them again in its second half.
+struct Finding {
+    std::wstring what;
+    std::wstring them;
+};
+
+Finding Describe(const std::wstring& program, const std::wstring& changed,
+                 const platform::Changer& changer) {
+    if (changer.standardUsers) {
+        return {changer.at == 0 ? L"standard users may change " + program
+                                : program + L" lies in " + changed +
+                                      L", which standard users may change",
+                L"any of them"};
+    }
+    const std::wstring who = platform::AccountName(changer.sid);
+    return {changer.at == 0
+                ? who + L" may change " + program + L" without being an administrator"
+                : program + L" lies in " + changed + L", which " + who +
+                      L" may change without being an administrator",
+            L"they"};
+}
+
+// Who other than administrators could change program, or the folders that
+// lead to it, and so what runs; nothing when no one could.
+std::optional<Finding> ChangeableByOthers(const std::wstring& program) {
     const std::wstring root = DriveRoot(program);
     if (root.empty()) {
-        return std::wstring();
+        return std::nullopt;
     }
     switch (platform::QueryDriveType(root)) {
     case platform::DriveType::Removable:
-        return L"on a removable drive";
+        return Finding{program + L" lies on a removable drive", L"any of them"};
     case platform::DriveType::Network:
-        return L"on a network drive";
+        return Finding{program + L" lies on a network drive", L"any of them"};
     default:
         break;
     }
-    for (const std::wstring& folder : FoldersUpToRoot(program, root)) {
-        platform::FolderDacl dacl;
-        if (platform::ReadFolderDacl(folder, dacl) && platform::GrantsStandardUsersChange(dacl)) {
-            return L"in " + folder + L", which standard users may change";
-        }
+    const std::vector<std::wstring> paths = FileAndFoldersUpToRoot(program, root);
+    platform::SecurityChain chain;
+    for (const std::wstring& path : paths) {
+        platform::ObjectSecurity security;
+        chain.push_back(platform::ReadObjectSecurity(path, security)
+                            ? std::optional<platform::ObjectSecurity>(security)
+                            : std::nullopt);
     }
-    return std::wstring();
+    const std::optional<platform::Changer> changer = platform::WhoCouldReplace(
+        chain, platform::AdministratorsAmong(platform::PrincipalsToJudge(chain)));
+    if (!changer) {
+        return std::nullopt;
+    }
+    return Describe(program, paths[changer->at], *changer);
 }
 
 }  // namespace
@@ -73,11 +106,11 @@ void WarnIfStandardUsersCouldChange(const std::wstring& executablePath) {
     if (!program.exists) {
         return;
     }
-    const std::wstring where = ChangeableByStandardUsers(program.path);
-    if (!where.empty()) {
-        platform::WriteError(L"Warning: " + program.path + L" lies " + where +
-                             L", so any of them could replace it and run code as every user who "
-                             L"opens a link; it belongs in a folder under Program Files.\n");
+    const std::optional<Finding> finding = ChangeableByOthers(program.path);
+    if (finding) {
+        platform::WriteError(L"Warning: " + finding->what + L", so " + finding->them +
+                             L" could replace it and run code as every user who opens a link; "
+                             L"it belongs in a folder under Program Files.\n");
     }
 }
 

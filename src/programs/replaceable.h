@@ -6,5 +6,7 @@
 #include <string>
 
 // A line on standard error when the program executablePath starts lies where
-// standard users could change it.
+// standard users, or any one principal other than an administrator, could
+// change it: on a removable or network drive, or under an owner or a
+// permission that folder_access.h counts.
 void WarnIfStandardUsersCouldChange(const std::wstring& executablePath);

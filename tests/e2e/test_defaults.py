@@ -95,6 +95,9 @@ class DriveWarningTest(unittest.TestCase):
         for folder, mode in (("C:\\Open", 0o777), ("C:\\Closed", 0o755)):
             cls.prefix.put(folder + "\\foo.exe")
             os.chmod(cls.prefix.unix_path(folder), mode)
+        # A program file every Unix user may write: Wine lets Everyone write it.
+        cls.prefix.put("C:\\Closed\\shared.exe")
+        os.chmod(cls.prefix.unix_path("C:\\Closed\\shared.exe"), 0o666)
         # The mount manager reads the drive types when it starts.
         wine_harness._stop_server(cls.prefix.path)
         wine_harness._start_server(cls.prefix.path)
@@ -123,6 +126,12 @@ class DriveWarningTest(unittest.TestCase):
                 else:
                     self.assertIn("Warning: %s lies %s, so any of them could replace it"
                                   % (exe, where), result.stderr)
+
+    def test_the_program_files_own_permissions_are_read(self):
+        result = self.prefix.marovendel("HKLM", "Shared", "C:\\Closed\\shared.exe")
+        self.assertEqual(result.status, 0, result)
+        self.assertIn("Warning: standard users may change C:\\Closed\\shared.exe, so any of them "
+                      "could replace it", result.stderr)
 
 
 if __name__ == "__main__":

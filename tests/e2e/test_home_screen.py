@@ -105,6 +105,27 @@ class HomeScreenTest(unittest.TestCase):
                 self.assertEqual(p.reg("query", GONE, missing_ok=True).status == 0, remains)
                 self.assertEqual(os.path.isfile(backup), not remains)
 
+    def test_starts_where_nobody_can_press_a_key_end_by_themselves(self):
+        """A console without a window (CREATE_NO_WINDOW, as .NET's
+        CreateNoWindow and Python's creationflags start it), and a console
+        window that a script's start /wait made, started by a console
+        program (cmd; under Wine its start.exe): neither waits for a key,
+        nor shows the home screen."""
+        exe = wine_harness.EXE_WINDOWS_PATH
+        no_window = ["C:\\Tools\\start_in_new_console.exe", "--no-window", exe]
+        cases = [
+            ("CREATE_NO_WINDOW, list", no_window + ["list"], 0),
+            ("CREATE_NO_WINDOW, no arguments", no_window, 1),
+            ("cmd /c start /wait, list", ["cmd", "/c", "start", "", "/wait", exe, "list"], 0),
+        ]
+        for name, command, status in cases:
+            with self.subTest(name):
+                try:
+                    exited, _ = self.prefix.run_raw(*command, timeout=20)
+                except subprocess.TimeoutExpired:
+                    self.fail("still running after 20 s, waiting for a key nobody can press")
+                self.assertEqual(exited, status)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

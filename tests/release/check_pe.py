@@ -5,10 +5,11 @@
 
 It must be a console program for the given architecture (default i686: PE32,
 machine i386) that imports only DLLs every Windows has, none of the MinGW
-runtime DLLs. Nor may it import shell32, ole32 or version.dll: the commands
-that need them load them from the system directory when they first do, so
-that start-up does not pay for them and no copy of version.dll planted beside
-the exe is ever loaded. Prints one line per check and exits 1 when any fails.
+runtime DLLs. Nor may it import shell32, ole32, version.dll or netapi32: the
+commands that need them load them from the system directory when they first
+do, so that start-up does not pay for them and no copy of version.dll or
+netapi32.dll planted beside the exe is ever loaded. Prints one line per
+check and exits 1 when any fails.
 """
 
 import struct
@@ -16,7 +17,7 @@ import sys
 
 MACHINES = {"i686": (0x014C, 0x10B), "x86_64": (0x8664, 0x20B)}
 SYSTEM_DLLS = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"}
-LOADED_WHEN_NEEDED = {"ole32.dll", "shell32.dll", "version.dll"}
+LOADED_WHEN_NEEDED = {"netapi32.dll", "ole32.dll", "shell32.dll", "version.dll"}
 CONSOLE_SUBSYSTEM = 3
 
 

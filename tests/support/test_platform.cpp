@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "platform/output_buffer.h"
 #include "platform/platform.h"
@@ -25,7 +26,9 @@ struct Machine {
     std::wstring output;  // what reached standard output
     std::wstring errors;  // what reached standard error
     std::map<std::wstring, platform::DriveType> driveTypes;  // by upper-case root
-    std::map<std::wstring, platform::FolderDacl> folderDacls;  // by upper-case folder
+    std::map<std::wstring, platform::ObjectSecurity> securities;  // by upper-case path
+    std::set<std::wstring> administratorSids;
+    std::map<std::wstring, std::wstring> accountNames;  // by SID
     std::size_t outputPieces = 0;
     std::map<std::wstring, std::vector<std::uint8_t>> files;
     std::map<std::uintptr_t, OpenFile> openFiles;
@@ -47,6 +50,7 @@ struct Machine {
     std::wstring defaultsFailure;  // empty: answer from defaults
     std::vector<std::wstring> queriedDefaults;
     bool ownsConsoleWindow = false;
+    std::optional<std::vector<std::uint8_t>> parentProgram;  // the starting program's file start
     int keyPressWaits = 0;
     std::vector<std::wstring> directories;  // upper case
     std::uint16_t nativeMachine = 0x8664;
@@ -323,13 +327,28 @@ DriveType QueryDriveType(const std::wstring& root) {
     return found == TheMachine().driveTypes.end() ? DriveType::Fixed : found->second;
 }
 
-bool ReadFolderDacl(const std::wstring& folder, FolderDacl& out) {
-    auto found = TheMachine().folderDacls.find(UpperAscii(folder));
-    if (found == TheMachine().folderDacls.end()) {
+bool ReadObjectSecurity(const std::wstring& path, ObjectSecurity& out) {
+    auto found = TheMachine().securities.find(UpperAscii(path));
+    if (found == TheMachine().securities.end()) {
         return false;
     }
     out = found->second;
     return true;
+}
+
+std::set<std::wstring> AdministratorsAmong(const std::vector<std::wstring>& sids) {
+    std::set<std::wstring> administrators;
+    for (const std::wstring& sid : sids) {
+        if (TheMachine().administratorSids.count(sid) != 0) {
+            administrators.insert(sid);
+        }
+    }
+    return administrators;
+}
+
+std::wstring AccountName(const std::wstring& sid) {
+    auto found = TheMachine().accountNames.find(sid);
+    return found == TheMachine().accountNames.end() ? sid : found->second;
 }
 
 std::vector<std::wstring> FindFiles(const std::wstring& directory, const std::wstring& pattern) {
@@ -438,8 +457,10 @@ bool ReadConsoleLine(std::wstring& line) {
     return true;
 }
 
-bool OwnsConsoleWindow() {
-    return TheMachine().ownsConsoleWindow;
+bool OwnsConsoleWindow(WindowedProgramJudge isWindowedProgram) {
+    const Machine& machine = TheMachine();
+    return machine.ownsConsoleWindow &&
+           (!machine.parentProgram || isWindowedProgram(*machine.parentProgram));
 }
 
 void WaitForKeyPress() {
@@ -476,8 +497,16 @@ void SetDriveType(const std::wstring& root, platform::DriveType type) {
     TheMachine().driveTypes[UpperAscii(root)] = type;
 }
 
-void SetFolderDacl(const std::wstring& folder, const platform::FolderDacl& dacl) {
-    TheMachine().folderDacls[UpperAscii(folder)] = dacl;
+void SetObjectSecurity(const std::wstring& path, const platform::ObjectSecurity& security) {
+    TheMachine().securities[UpperAscii(path)] = security;
+}
+
+void SetAdministratorSids(const std::set<std::wstring>& sids) {
+    TheMachine().administratorSids = sids;
+}
+
+void SetAccountName(const std::wstring& sid, const std::wstring& name) {
+    TheMachine().accountNames[sid] = name;
 }
 
 std::size_t OutputPieceCount() {
@@ -612,6 +641,10 @@ int ConsoleReadCount() {
 
 void SetOwnsConsoleWindow(bool owns) {
     TheMachine().ownsConsoleWindow = owns;
+}
+
+void SetParentProgram(const std::vector<std::uint8_t>& fileStart) {
+    TheMachine().parentProgram = fileStart;
 }
 
 int KeyPressWaitCount() {

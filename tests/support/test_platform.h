@@ -2,14 +2,15 @@
 // pieces, as the real output is in large ones), a chosen administrator flag
 // and executable directory, files held in memory, fault injection for file
 // operations, a count of shell notifications, the environment, a record
-// of what the shell was asked to open, standard error, drive types and
-// folder access lists, and what a dropped file needs: a
+// of what the shell was asked to open, standard error, drive types,
+// security descriptors and accounts, and what a dropped file needs: a
 // current folder, version records, shortcuts, current defaults and the
 // console window.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,9 +46,14 @@ std::size_t OutputPieceCount();
 // The type QueryDriveType gives a root (C:\, ignoring case); every other
 // drive is fixed.
 void SetDriveType(const std::wstring& root, platform::DriveType type);
-// The list ReadFolderDacl reads for a folder (ignoring case); it cannot read
-// one for any other folder.
-void SetFolderDacl(const std::wstring& folder, const platform::FolderDacl& dacl);
+// The owner and list ReadObjectSecurity reads for a file or folder (ignoring
+// case); it cannot read them for any other path.
+void SetObjectSecurity(const std::wstring& path, const platform::ObjectSecurity& security);
+// The SIDs AdministratorsAmong finds members of Administrators; none unless
+// told.
+void SetAdministratorSids(const std::set<std::wstring>& sids);
+// The name AccountName gives a SID; the SID itself unless told.
+void SetAccountName(const std::wstring& sid, const std::wstring& name);
 
 // Files by exact path.
 void PutFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
@@ -118,6 +124,10 @@ int ConsoleReadCount();
 
 // Whether the process owns its console window, as after a double-click.
 void SetOwnsConsoleWindow(bool owns);
+// The first bytes of the program that started the process. Once given, the
+// caller's judge of windowed programs decides with them whether a window it
+// owns is one to wait in; until then it is as if Explorer had started it.
+void SetParentProgram(const std::vector<std::uint8_t>& fileStart);
 // How many times WaitForKeyPress was called since Reset. It flushes the
 // output as the real one does, and never waits.
 int KeyPressWaitCount();

@@ -2,30 +2,77 @@
 #include <gtest/gtest.h>
 
 #include "platform/console_window.h"
+#include "support/program_file.h"
+#include "support/run_command.h"
 
 namespace {
 
 struct PauseCase {
     const char* started;
-    platform::ConsoleFacts facts;  // processes, input, output, hidden
+    // processes, input, output, hidden, window, windowed parent, parent's session
+    platform::ConsoleFacts facts;
     bool pauses;
 };
 
 TEST(ConsoleWindowTest, PausesOnlyWhereAPersonCanPressAKey) {
     const PauseCase cases[] = {
-        {"double-click or drop in Explorer", {1, true, true, false}, true},
-        {"from cmd.exe", {2, true, true, false}, false},
-        {"from a batch file run by a script", {3, true, true, false}, false},
-        {"own console, input from a file or pipe", {1, false, true, false}, false},
-        {"own console, output into a pipe or file", {1, true, false, false}, false},
-        {"from a console, input from a pipe", {2, false, true, false}, false},
-        {"hidden start: WScript.Shell Run 0, Start-Process Hidden", {1, true, true, true}, false},
-        {"no console at all (CREATE_NO_WINDOW)", {0, false, false, false}, false},
-        {"console list unreadable, input a console", {0, true, true, false}, false},
+        {"double-click or drop in Explorer", {1, true, true, false, true, true, true}, true},
+        {"from cmd.exe", {2, true, true, false, true, true, true}, false},
+        {"from a batch file run by a script", {3, true, true, false, true, true, true}, false},
+        {"own console, input from a file or pipe",
+         {1, false, true, false, true, true, true}, false},
+        {"own console, output into a pipe or file",
+         {1, true, false, false, true, true, true}, false},
+        {"from a console, input from a pipe", {2, false, true, false, true, true, true}, false},
+        {"hidden start: WScript.Shell Run 0, Start-Process Hidden",
+         {1, true, true, true, true, true, true}, false},
+        {"no console at all (DETACHED_PROCESS)",
+         {0, false, false, false, false, false, false}, false},
+        {"console list unreadable, input a console",
+         {0, true, true, false, true, true, true}, false},
+        // Alone in a console of its own, with every handle a console, yet no
+        // one can see it or press a key there.
+        {"CREATE_NO_WINDOW (.NET CreateNoWindow, Python's creationflags)",
+         {1, true, true, false, false, true, true}, false},
+        {"cmd's start /wait, PowerShell's Start-Process -Wait: a console program started it",
+         {1, true, true, false, true, false, true}, false},
+        {"a windowed program in another session (a service's CreateProcessAsUser)",
+         {1, true, true, false, true, true, false}, false},
+        {"parent not found, reused id or unreadable: a console program",
+         {1, true, true, false, true, false, false}, false},
+        // Windows Terminal as the default terminal: Explorer still starts it,
+        // and GetConsoleWindow answers ConPTY's pseudo-window.
+        {"Explorer into Windows Terminal, a shortcut, the PortableApps.com menu",
+         {1, true, true, false, true, true, true}, true},
     };
     for (const PauseCase& c : cases) {
         SCOPED_TRACE(c.started);
         EXPECT_EQ(platform::ShouldPauseBeforeExit(c.facts), c.pauses);
+    }
+}
+
+// The program that started Marovendel is judged by its PE header: only a
+// windowed one, as Explorer is, gets a window that waits for a key.
+TEST_F(CommandTest, OnlyAWindowedProgramsStartWaitsForAKey) {
+    const struct {
+        const char* parent;
+        std::vector<std::uint8_t> fileStart;
+        int waits;
+    } cases[] = {
+        {"Explorer", test_program::Program(test_program::kX64, test_program::kGui), 1},
+        {"a 32-bit launcher", test_program::Program(test_program::kX86, test_program::kGui), 1},
+        {"cmd.exe", test_program::Program(test_program::kX64, test_program::kConsole), 0},
+        {"a file that is no program", {'M', 'Z'}, 0},
+        {"a file that cannot be read", {}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.parent);
+        SetUp();
+        test_platform::SetOwnsConsoleWindow(true);
+        test_platform::SetParentProgram(c.fileStart);
+        const CommandResult result = RunCommand({L"list"});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(test_platform::KeyPressWaitCount(), c.waits);
     }
 }
 

@@ -123,8 +123,10 @@ TEST_F(DefaultsFileTest, EachRefusalIsOneLineWithStatus1AndWritesNothing) {
 }
 
 TEST_F(DefaultsFileTest, AnHklmRegistrationWarnsWhereStandardUsersCouldChangeItsProgram) {
-    const platform::FolderDacl writable{false, {{true, platform::Trustee::Users, 0x1301BF, false}}};
-    const platform::FolderDacl readable{false, {{true, platform::Trustee::Users, 0x1200A9, false}}};
+    const platform::ObjectSecurity writable{L"S-1-5-32-544", false,
+                                            {{true, L"S-1-5-32-545", 0x1301BF, false}}};
+    const platform::ObjectSecurity readable{L"S-1-5-32-544", false,
+                                            {{true, L"S-1-5-32-545", 0x1200A9, false}}};
     const struct {
         const wchar_t* root;
         std::wstring command;
@@ -139,8 +141,8 @@ TEST_F(DefaultsFileTest, AnHklmRegistrationWarnsWhereStandardUsersCouldChangeIts
         {L"HKCU", L"E:\\Foo\\foo.exe", DriveType::Removable, nullptr, L""},
         {L"HKLM", L"\"E:\\Foo\\foo.exe\" --portable", DriveType::Fixed, L"E:\\Foo",
          L"in E:\\Foo, which standard users may change"},
-        {L"HKLM", L"E:\\Foo\\foo.exe", DriveType::Fixed, L"E:\\",
-         L"in E:\\, which standard users may change"},
+        // Users may add files and folders to the root, but cannot move E:\Foo away.
+        {L"HKLM", L"E:\\Foo\\foo.exe", DriveType::Fixed, L"E:\\", L""},
         {L"HKCU", L"E:\\Foo\\foo.exe", DriveType::Fixed, L"E:\\", L""},
     };
     for (const auto& c : cases) {
@@ -152,7 +154,7 @@ TEST_F(DefaultsFileTest, AnHklmRegistrationWarnsWhereStandardUsersCouldChangeIts
         test_platform::SetDriveType(unc ? L"\\\\server\\apps\\" : L"e:\\", c.drive);
         for (const wchar_t* folder : {L"E:\\Foo", L"E:\\"}) {
             const bool open = c.writableFolder != nullptr && std::wstring(c.writableFolder) == folder;
-            test_platform::SetFolderDacl(folder, open ? writable : readable);
+            test_platform::SetObjectSecurity(folder, open ? writable : readable);
         }
         const CommandResult result = RunCommand({c.root, L"Foo", c.command});
         EXPECT_EQ(result.status, 0);
@@ -163,6 +165,50 @@ TEST_F(DefaultsFileTest, AnHklmRegistrationWarnsWhereStandardUsersCouldChangeIts
                                         L", so any of them could replace it and run code as every "
                                         L"user who opens a link; it belongs in a folder under "
                                         L"Program Files.\n");
+    }
+}
+
+// Beside those lines: the program file's own list, and one principal other
+// than an administrator named by its account.
+TEST_F(DefaultsFileTest, TheWarningNamesWhoElseCouldChangeTheProgram) {
+    const std::wstring bob = L"S-1-5-21-1-2-3-1001";
+    const platform::ObjectSecurity locked{L"S-1-5-32-544", false, {}};
+    const platform::ObjectSecurity ownedByBob{bob, false, {}};
+    const platform::ObjectSecurity writtenByBob{L"S-1-5-32-544", false, {{true, bob, 0x2, false}}};
+    const platform::ObjectSecurity writtenByUsers{L"S-1-5-32-544", false,
+                                                  {{true, L"S-1-5-32-545", 0x2, false}}};
+    const std::wstring them = L" could replace it and run code as every user who opens a link; "
+                              L"it belongs in a folder under Program Files.\n";
+    const struct {
+        const char* id;
+        platform::ObjectSecurity program;
+        platform::ObjectSecurity folder;
+        bool bobIsAdministrator;
+        std::wstring warning;
+    } cases[] = {
+        {"bob owns the folder", locked, ownedByBob, false,
+         L"Warning: E:\\Foo\\foo.exe lies in E:\\Foo, which PC\\bob may change without being an "
+         L"administrator, so they" + them},
+        {"bob may write the program", writtenByBob, locked, false,
+         L"Warning: PC\\bob may change E:\\Foo\\foo.exe without being an administrator, so they" +
+             them},
+        {"users may write the program", writtenByUsers, locked, false,
+         L"Warning: standard users may change E:\\Foo\\foo.exe, so any of them" + them},
+        {"bob is an administrator", writtenByBob, ownedByBob, true, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        test_platform::PutFile(L"E:\\Foo\\foo.exe", {});
+        test_platform::SetObjectSecurity(L"E:\\Foo\\foo.exe", c.program);
+        test_platform::SetObjectSecurity(L"E:\\Foo", c.folder);
+        test_platform::SetObjectSecurity(L"E:\\", locked);
+        test_platform::SetAccountName(bob, L"PC\\bob");
+        if (c.bobIsAdministrator) {
+            test_platform::SetAdministratorSids({bob});
+        }
+        EXPECT_EQ(RunCommand({L"HKLM", L"Foo", L"E:\\Foo\\foo.exe"}).status, 0);
+        EXPECT_EQ(test_platform::ErrorOutput(), c.warning);
     }
 }
 

@@ -1,5 +1,6 @@
-// Whether a folder's access list lets standard users change it: lists as
-// Windows stores them, built from their SDDL form, read and decided.
+// Who besides administrators could change a program's folder: security
+// descriptors as Windows stores them, built from their SDDL form, read and
+// decided.
 #include <windows.h>
 
 #include <sddl.h>
@@ -10,30 +11,47 @@
 
 namespace {
 
+const std::wstring kUsers = L"standard users";
+
+// Who WhoCouldReplace names when folder holds the program, whose own list
+// cannot be read; empty for nobody.
+std::wstring WhoCouldChangeFolder(const platform::ObjectSecurity& folder) {
+    const std::optional<platform::Changer> changer =
+        platform::WhoCouldReplace({std::nullopt, folder}, {L"S-1-5-21-1-2-3-500"});
+    return !changer ? L"" : changer->standardUsers ? kUsers : changer->sid;
+}
+
 TEST(Win32AclTest, BuiltSecurityDescriptorsAreReadAndDecided) {
     const struct {
         const wchar_t* sddl;
-        bool grants;
+        std::wstring who;
     } cases[] = {
         // Program Files: TrustedInstaller and Administrators change it, Users read.
-        {L"D:P(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"
+        {L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
+         L"D:P(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"
          L"(A;;0x1301bf;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GA;;;CO)",
-         false},
+         L""},
         // A drive's root: users add folders; they modify only what the folders hold.
-        {L"D:(A;OICI;FA;;;BA)(A;;0x4;;;AU)(A;OICIIO;SDGXGWGR;;;AU)(A;OICI;0x1200a9;;;BU)", false},
-        {L"D:(A;OICI;0x1301bf;;;AU)", true},
-        {L"D:(A;;0x2;;;BU)", true},
-        {L"D:(A;;WD;;;WD)", true},
-        {L"D:(A;;WO;;;IU)", true},
-        {L"D:(A;;FA;;;S-1-5-21-1-2-3-1001)", false},
-        {L"D:(A;;GW;;;BU)", true},
-        {L"D:(A;OICIIO;FA;;;BU)", false},
+        {L"D:(A;OICI;FA;;;BA)(A;;0x4;;;AU)(A;OICIIO;SDGXGWGR;;;AU)(A;OICI;0x1200a9;;;BU)", L""},
+        {L"D:(A;OICI;0x1301bf;;;AU)", kUsers},
+        {L"D:(A;;0x2;;;BU)", kUsers},
+        {L"D:(A;;WD;;;WD)", kUsers},
+        {L"D:(A;;WO;;;IU)", kUsers},
+        // A user with Full control, Domain Users with Modify, an owner: each
+        // may change it unless an administrator.
+        {L"D:(A;;FA;;;S-1-5-21-1-2-3-1001)", L"S-1-5-21-1-2-3-1001"},
+        {L"D:(A;OICI;0x1301bf;;;S-1-5-21-1-2-3-513)", L"S-1-5-21-1-2-3-513"},
+        {L"O:S-1-5-21-1-2-3-1001D:(A;;FA;;;BA)", L"S-1-5-21-1-2-3-1001"},
+        {L"O:S-1-5-21-1-2-3-500D:(A;;FA;;;S-1-5-21-1-2-3-500)", L""},
+        {L"O:BAD:(A;;FA;;;SY)(A;;FA;;;CO)", L""},
+        {L"D:(A;;GW;;;BU)", kUsers},
+        {L"D:(A;OICIIO;FA;;;BU)", L""},
         // Windows reads the list in order: what is denied first stays denied.
-        {L"D:(D;;0x1301bf;;;WD)(A;;0x1301bf;;;BU)", false},
-        {L"D:(D;;0x1301bf;;;BU)(A;;0x1301bf;;;BU)", false},
-        {L"D:(A;;0x1301bf;;;BU)(D;;0x1301bf;;;BU)", true},
-        {L"D:(D;;0x1301bf;;;BU)(A;;0x1301bf;;;AU)", true},
-        {L"D:", false},
+        {L"D:(D;;0x1301bf;;;WD)(A;;0x1301bf;;;BU)", L""},
+        {L"D:(D;;0x1301bf;;;BU)(A;;0x1301bf;;;BU)", L""},
+        {L"D:(A;;0x1301bf;;;BU)(D;;0x1301bf;;;BU)", kUsers},
+        {L"D:(D;;0x1301bf;;;BU)(A;;0x1301bf;;;AU)", kUsers},
+        {L"D:", L""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.sddl)));
@@ -43,12 +61,14 @@ TEST(Win32AclTest, BuiltSecurityDescriptorsAreReadAndDecided) {
         BOOL present = FALSE;
         BOOL defaulted = FALSE;
         PACL dacl = nullptr;
+        PSID owner = nullptr;
         ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
-        EXPECT_EQ(platform::GrantsStandardUsersChange(platform::FolderDaclOf(dacl)), c.grants);
+        ASSERT_TRUE(GetSecurityDescriptorOwner(descriptor, &owner, &defaulted));
+        EXPECT_EQ(WhoCouldChangeFolder(platform::ObjectSecurityOf(owner, dacl)), c.who);
         LocalFree(descriptor);
     }
     // A null list grants everyone everything.
-    EXPECT_TRUE(platform::GrantsStandardUsersChange(platform::FolderDaclOf(nullptr)));
+    EXPECT_EQ(WhoCouldChangeFolder(platform::ObjectSecurityOf(nullptr, nullptr)), kUsers);
 }
 
 }  // namespace
