@@ -33,6 +33,14 @@ bool Writes(Extent extent, const RegistrationOptions& options) {
 bool WriteValue(const Key& key, const wchar_t* name, const ValueSpec& value,
                 const ClientName& clientName, const std::wstring& executablePath,
                 const std::wstring& icon) {
+    if (value.data == Data::Absent) {
+        const registry::Status status = registry::DeleteValue(key, name);
+        if (status != kSuccess && status != registry::kFileNotFound) {
+            Print(L"Failed to delete value %ls.\n", name);
+            return false;
+        }
+        return true;
+    }
     const registry::Status status =
         value.data == Data::Nothing
             ? registry::SetValue(key, name, registry::kRegNone, {})

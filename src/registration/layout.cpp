@@ -203,7 +203,7 @@ const std::vector<Stage>& Layout() {
              {{nullptr, L"Failed to create ProgID key.\n",
                {{nullptr, Data::Name},
                 {L"FriendlyTypeName", Data::Name},
-                {L"URL Protocol", Data::EmptyString, Naming::AsGiven, Extent::All}}},
+                {L"URL Protocol", Data::Absent}}},
               {L"DefaultIcon", L"Failed to create DefaultIcon subkey.\n",
                {{nullptr, Data::Icon}}},
               {kOpenCommand, L"Failed to create shell\\open\\command subkey.\n",
@@ -252,8 +252,8 @@ std::wstring DataText(Data data, const ClientName& name, const std::wstring& exe
         return ClassOpenCommand(executablePath, icon);
     case Data::ProgId:
         return ProgId(name);
-    case Data::EmptyString:
     case Data::Nothing:
+    case Data::Absent:
         return std::wstring();
     case Data::CapabilitiesPath:
         break;

@@ -14,6 +14,7 @@
 //       URLAssociations    http, https  = <Name>URL
 //   SOFTWARE\RegisteredApplications   <Name> = path of Capabilities above
 //   SOFTWARE\Classes\<Name>URL        (default), FriendlyTypeName = Name
+//                                     URL Protocol: deleted (see below)
 //     DefaultIcon                     (default) = Exe
 //     shell\open\command              (default) = "Exe" "%1"
 //
@@ -22,9 +23,12 @@
 //
 //       FileAssociations   .shtml, .xht, .xhtml, .svg, .webp, .avif, .pdf
 //       URLAssociations    mailto
-//   SOFTWARE\Classes\<Name>URL        URL Protocol = ""
 //   SOFTWARE\Classes\<ext>\OpenWithProgids   <Name>URL (REG_NONE, no data),
 //                                     for each of the nine file types
+//
+// URL Protocol on the class would make <Name>URL: a link scheme of its own
+// that any web page could call; earlier versions wrote it with -all, so every
+// registration deletes it. It is the one value deleted from the class.
 #pragma once
 
 #include <cstddef>
@@ -110,8 +114,8 @@ enum class Data {
     ClassOpenCommand,  // the program with the link passed: "Exe" "%1"
     ProgId,            // <Name>URL
     CapabilitiesPath,  // where RegisteredApplications finds the capabilities
-    EmptyString,       // a REG_SZ of no characters
     Nothing,           // REG_NONE without data: only the value's name counts
+    Absent,            // no value: one of that name is deleted
 };
 
 // What a value of the layout is called.
@@ -155,7 +159,8 @@ const std::vector<Stage>& Layout();
 // The root-relative path of a stage's key.
 std::wstring StagePath(const Stage& stage, const ClientName& name);
 
-// The text a value holds; empty for Data::Nothing, which holds no text.
+// The text a value holds; empty for Data::Nothing and Data::Absent, which
+// hold no text.
 // icon, when not empty, is the program alone: what Data::Icon holds instead
 // of executablePath, and the part of an unquoted command that the class's
 // command quotes.

@@ -8,6 +8,7 @@ namespace {
 using registry::memory::FailOperation;
 using registry::memory::Op;
 using registry::memory::StoredString;
+using registry::memory::StoredValue;
 
 const std::wstring kClient = L"Software\\Clients\\StartMenuInternet\\Foo";
 
@@ -218,9 +219,52 @@ TEST_F(RegisterBrowserTest, OnlyALowerCaseAllRightAfterThePathWritesTheRest) {
         EXPECT_EQ(RunCommand(c.words).status, c.status);
         EXPECT_EQ(HasString(RootKey::CurrentUser, {kClient.c_str(), nullptr, L"Foo"}), c.status == 0);
         EXPECT_EQ(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\.htm"), c.all);
-        EXPECT_EQ(registry::memory::StoredValue(RootKey::CurrentUser, L"Software\\Classes\\FooURL",
-                                                L"URL Protocol").has_value(), c.all);
+        EXPECT_FALSE(registry::memory::StoredValue(RootKey::CurrentUser, L"Software\\Classes\\FooURL",
+                                                   L"URL Protocol").has_value());
         EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Clients\\StartMenuInternet\\Bar"));
+    }
+}
+
+// URL Protocol would make FooURL: a scheme any web page can call. Registering
+// again deletes the one an earlier version wrote, with or without -all, and
+// nothing else of the class; a deletion refused leaves it incomplete.
+TEST_F(RegisterBrowserTest, RegisteringAgainDeletesTheUrlProtocolOfTheClass) {
+    const std::wstring classPath = L"Software\\Classes\\FooURL";
+    const std::wstring done = L"Portable browser registered successfully.\nhttp/https: FooURL\n";
+    const struct {
+        const char* id;
+        bool earlier;  // an earlier version's URL Protocol is there
+        bool all;
+        bool refused;
+        std::wstring output;
+    } cases[] = {
+        {"plain", true, false, false, done},
+        {"-all", true, true, false, done},
+        {"none there", false, true, false, done},
+        {"refused", true, false, true,
+         L"Failed to delete value URL Protocol.\nPortable browser registration incomplete.\n"
+         L"http/https: FooURL\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        if (c.earlier) {
+            registry::memory::PutString(RootKey::CurrentUser, classPath, L"URL Protocol", L"");
+        }
+        registry::memory::PutDword(RootKey::CurrentUser, classPath, L"EditFlags", 2);
+        if (c.refused) {
+            FailOperation(Op::DeleteValue, L"FooURL");
+        }
+        std::vector<std::wstring> words = {L"HKCU", L"Foo", L"C:\\foo.exe"};
+        if (c.all) {
+            words.push_back(L"-all");
+        }
+        const CommandResult result = RunCommand(words);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(result.status, c.refused ? 2 : 0);
+        EXPECT_EQ(StoredValue(RootKey::CurrentUser, classPath, L"URL Protocol").has_value(),
+                  c.refused);
+        EXPECT_TRUE(StoredValue(RootKey::CurrentUser, classPath, L"EditFlags").has_value());
     }
 }
 
