@@ -132,6 +132,10 @@ std::wstring FullPath(const std::wstring& path);
 // and ? as the file system matches them, ignoring case).
 std::vector<std::wstring> FindFiles(const std::wstring& directory, const std::wstring& pattern);
 
+// bytes as text in the ANSI code page, as programs that read an .ini file
+// without a byte-order mark take it (MultiByteToWideChar with CP_ACP).
+std::wstring AnsiText(const std::vector<std::uint8_t>& bytes);
+
 // Whether path names the running executable itself.
 bool IsRunningExecutable(const std::wstring& path);
 

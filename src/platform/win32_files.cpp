@@ -158,6 +158,21 @@ std::vector<std::wstring> FindFiles(const std::wstring& directory, const std::ws
     return names;
 }
 
+std::wstring AnsiText(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty() || bytes.size() > 0x7FFFFFFF) {
+        return std::wstring();
+    }
+    const auto* data = reinterpret_cast<const char*>(bytes.data());
+    const int count = static_cast<int>(bytes.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, data, count, nullptr, 0);
+    if (length <= 0) {
+        return std::wstring();
+    }
+    std::wstring text(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, data, count, &text[0], length);
+    return text;
+}
+
 std::wstring FullPath(const std::wstring& path) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {

@@ -410,6 +410,12 @@ bool IsExistingDirectory(const std::wstring& path) {
     return false;
 }
 
+// The pretend machine's ANSI code page is Latin-1: each byte is the
+// character of that number.
+std::wstring AnsiText(const std::vector<std::uint8_t>& bytes) {
+    return std::wstring(bytes.begin(), bytes.end());
+}
+
 std::vector<std::uint8_t> ReadFileStart(const std::wstring& path, std::size_t count) {
     auto found = TheMachine().files.find(FullPath(path));
     if (found == TheMachine().files.end()) {
