@@ -9,9 +9,19 @@
 
 namespace portable_package {
 
-// The launcher of the package that program (a full path) lies inside, by
-// the first layout that finds exactly one: its full path, or nothing.
+// The launcher of the package that program (a full path) lies inside: the
+// one file in the package folder that a layout's launcher pattern matches,
+// when it also claims program (Launches). Its full path, or nothing.
 std::optional<std::wstring> LauncherOf(const std::wstring& program);
+
+// Whether launcher is known to start inner (both full paths). A
+// PortableApps.com launcher's own App\AppInfo\Launcher\<name>.ini decides
+// when it exists: the program it names for a start with parameters. Without
+// one, the launcher's name must name inner's folder (FooPortable.exe:
+// App\Foo\ or App\Foo64\; Foo-Portable.exe: Foo\) or, where the layout
+// fixes the folder's name, inner itself (foo-portable.exe: app\foo.exe;
+// foo.exe: bin\foo.exe). Anything else is no certain claim.
+bool Launches(const std::wstring& launcher, const std::wstring& inner);
 
 // The flag that makes a raw build of a browser use the one profile folder
 // found beside it or one level up: --user-data-dir="…" for the Chromium
