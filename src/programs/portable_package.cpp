@@ -158,6 +158,26 @@ NamedProgram PortableAppsProgram(const std::wstring& launcher) {
     return named;
 }
 
+// Whether the user's <name>.ini beside a PortableApps.com launcher has it add
+// parameters after those it is given. It reads the line wherever it is, so
+// any non-empty AdditionalParameters counts, in any section.
+bool AddsParameters(const std::wstring& launcher) {
+    const std::wstring path = ParentOf(launcher) + L"\\" + BaseName(launcher) + L".ini";
+    if (!platform::IsExistingFile(path)) {
+        return false;
+    }
+    const auto entries = ReadIni(path);
+    if (!entries) {
+        return true;  // unread: it may add some
+    }
+    for (const ini_file::Entry& entry : *entries) {
+        if (EqualsIgnoringCase(entry.key, L"AdditionalParameters") && !entry.value.empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The launcher's file name without the fixed part of pattern ("*Portable.exe"),
 // or nothing when pattern does not match it.
 std::optional<std::wstring> NameIn(const std::wstring& file, const std::wstring& pattern) {
@@ -177,6 +197,55 @@ bool ClaimsByName(const std::wstring& package, std::wstring claim, const std::ws
         return EqualsIgnoringCase(ParentOf(inner), package + L"\\" + claim);
     }
     return EqualsIgnoringCase(inner, package + L"\\" + claim);
+}
+
+bool HoldsChromeElf(const std::wstring& folder) {
+    for (const std::wstring& file : platform::FindFiles(folder, L"*_elf.dll")) {
+        if (file.size() > 8 && EndsWithIgnoringCase(file, L"_elf.dll")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A folder name made of four numbers and three dots, as 120.0.6099.71.
+bool IsVersionName(const std::wstring& name) {
+    std::size_t numbers = 0;
+    std::size_t digits = 0;
+    for (wchar_t ch : name + L".") {
+        if (ch >= L'0' && ch <= L'9') {
+            ++digits;
+        } else if (ch == L'.' && digits > 0) {
+            ++numbers;
+            digits = 0;
+        } else {
+            return false;
+        }
+    }
+    return numbers == 4;
+}
+
+// The Chromium family keeps chrome_elf.dll (msedge_elf.dll, …) beside its
+// exe, or, as its installer lays it out, in the exe's version folder.
+bool IsChromiumFolder(const std::wstring& folder) {
+    if (folder.empty()) {
+        return false;
+    }
+    if (HoldsChromeElf(folder)) {
+        return true;
+    }
+    std::vector<std::wstring> versions;
+    for (const std::wstring& name : platform::FindFolders(folder, L"*")) {
+        if (IsVersionName(name)) {
+            versions.push_back(name);
+        }
+    }
+    return versions.size() == 1 && HoldsChromeElf(folder + L"\\" + versions.front());
+}
+
+bool IsFirefoxFolder(const std::wstring& folder) {
+    return !folder.empty() && platform::IsExistingFile(folder + L"\\xul.dll") &&
+           platform::IsExistingFile(folder + L"\\omni.ja");
 }
 
 }  // namespace
@@ -210,6 +279,23 @@ bool Launches(const std::wstring& launcher, const std::wstring& inner) {
         }
     }
     return false;
+}
+
+BrowserFamily CommandLineFamily(const std::wstring& program) {
+    const std::wstring folder = ParentOf(program);
+    if (IsChromiumFolder(folder)) {
+        return BrowserFamily::Chromium;
+    }
+    if (IsFirefoxFolder(folder)) {
+        return BrowserFamily::Firefox;
+    }
+    // A PortableApps.com launcher starts its program with its own
+    // CommandLineArguments, then the parameters it is given, then the user's
+    // AdditionalParameters.
+    const NamedProgram named = PortableAppsProgram(program);
+    return named.program && IsChromiumFolder(ParentOf(*named.program)) && !AddsParameters(program)
+               ? BrowserFamily::Chromium
+               : BrowserFamily::Other;
 }
 
 std::optional<ProfileFlag> ProfileFlagFor(const std::wstring& program,

@@ -23,6 +23,20 @@ std::optional<std::wstring> LauncherOf(const std::wstring& program);
 // foo.exe: bin\foo.exe). Anything else is no certain claim.
 bool Launches(const std::wstring& launcher, const std::wstring& inner);
 
+// The browser families whose command lines can keep a link one argument.
+enum class BrowserFamily {
+    Other,
+    Chromium,  // a *_elf.dll beside the exe, or in its one version folder (a.b.c.d)
+    Firefox,   // xul.dll and omni.ja beside the exe
+};
+// The family whose rules apply to what follows program (a full path) on its
+// command line: its own, or for a launcher known to pass its parameters on
+// last, that of the Chromium browser it starts. That is a PortableApps.com
+// launcher whose .ini names a Chromium browser and whose user's <name>.ini
+// beside it adds no AdditionalParameters after them. Any other program is
+// Other.
+BrowserFamily CommandLineFamily(const std::wstring& program);
+
 // The flag that makes a raw build of a browser use the one profile folder
 // found beside it or one level up: --user-data-dir="…" for the Chromium
 // family (chrome_elf.dll beside the exe), -profile "…" for the Firefox family

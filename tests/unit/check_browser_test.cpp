@@ -62,6 +62,22 @@ TEST_F(CheckBrowserTest, SoundRegistrationsCheckClean) {
              Register(L"HKCU", L"Foo", kFooExe);
              PutString(RootKey::CurrentUser, kFooCommand, nullptr, L"\"" + kFooExe + L"\" %l");
          }},
+        // What earlier versions wrote stays sound, beside the forms that keep
+        // a link one argument.
+        {"an earlier version's class command", [] {
+             Register(L"HKCU", L"Foo", kFooExe);
+             PutString(RootKey::CurrentUser, kFooCommand, nullptr, L"\"" + kFooExe + L"\" \"%1\"");
+         }},
+        {"Chromium's class command", [] {
+             Register(L"HKCU", L"Foo", kFooExe);
+             PutString(RootKey::CurrentUser, kFooCommand, nullptr,
+                       L"\"" + kFooExe + L"\" --user-data-dir=\"C:\\P\" --single-argument %1");
+         }},
+        {"Firefox's class command", [] {
+             Register(L"HKCU", L"Foo", kFooExe);
+             PutString(RootKey::CurrentUser, kFooCommand, nullptr,
+                       L"\"" + kFooExe + L"\" -osint -url \"%1\"");
+         }},
         {"blanks-before-quoted-program", [] {
              Register(L"HKCU", L"Foo", kFooExe);
              PutString(RootKey::CurrentUser, kFooCommand, nullptr, L" \t\"" + kFooExe + L"\" \"%1\"");

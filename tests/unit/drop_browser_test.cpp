@@ -291,6 +291,58 @@ TEST_F(DropTest, ARawBuildIsRegisteredWithItsOneProfileFolder) {
     }
 }
 
+// A drop composes the class's command as a registration does: the profile
+// flag the drop adds comes before Chromium's --single-argument, and Firefox
+// takes -osint only with nothing else after the program.
+TEST_F(DropTest, ADroppedBrowserGetsItsFamilysClassCommand) {
+    const std::wstring chrome = L"D:\\Chromium\\chrome.exe";
+    const std::wstring firefox = L"D:\\Firefox\\firefox.exe";
+    const std::wstring package = L"D:\\PortableApps\\ChromiumPortable";
+    const std::wstring launcher = package + L"\\ChromiumPortable.exe";
+    const std::wstring elf = L"D:\\Chromium\\chrome_elf.dll";
+    const std::wstring userData = L"D:\\Chromium\\User Data";
+    const struct {
+        const char* id;
+        std::wstring dropped;
+        std::vector<std::wstring> files;
+        std::wstring profile;  // a folder, when not empty
+        std::wstring classCommand;
+    } cases[] = {
+        {"Chromium with its profile", chrome, {elf}, userData,
+         L"\"" + chrome + L"\" --user-data-dir=\"" + userData + L"\" --single-argument %1"},
+        {"a shortcut to Chromium", L"C:\\Users\\User\\Desktop\\Raw.lnk", {elf}, userData,
+         L"\"" + chrome + L"\" --no-first-run --user-data-dir=\"" + userData + L"\" --single-argument %1"},
+        {"Firefox with its profile", firefox, {L"D:\\Firefox\\xul.dll", L"D:\\Firefox\\omni.ja"},
+         L"D:\\Firefox\\profile", L"\"" + firefox + L"\" -profile \"D:\\Firefox\\profile\" \"%1\""},
+        {"Firefox alone", firefox, {L"D:\\Firefox\\xul.dll", L"D:\\Firefox\\omni.ja"}, L"",
+         L"\"" + firefox + L"\" -osint -url \"%1\""},
+        {"Chromium's PortableApps.com launcher", launcher,
+         {package + L"\\App\\Chromium\\chrome_elf.dll"}, L"",
+         L"\"" + launcher + L"\" --single-argument %1"},
+    };
+    const std::string launch = "[Launch]\r\nProgramExecutable=Chromium\\chrome.exe\r\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        for (const std::wstring& program : {chrome, firefox, launcher}) {
+            test_platform::PutFile(program, Program());
+            test_platform::SetProgramDisplayName(program, L"Raw");
+        }
+        test_platform::PutFile(package + L"\\App\\AppInfo\\Launcher\\ChromiumPortable.ini", Text(launch));
+        test_platform::PutShortcut(L"C:\\Users\\User\\Desktop\\Raw.lnk", chrome, L"--no-first-run");
+        for (const std::wstring& file : c.files) {
+            test_platform::PutFile(file, {});
+        }
+        if (!c.profile.empty()) {
+            test_platform::PutDirectory(c.profile);
+        }
+        EXPECT_EQ(RunCommand({c.dropped}).status, 0);
+        const std::wstring classCommand = L"Software\\Classes\\RawURL\\shell\\open\\command";
+        EXPECT_EQ(registry::memory::StoredString(RootKey::CurrentUser, classCommand, nullptr),
+                  c.classCommand);
+    }
+}
+
 // A package's launcher keeps the profile itself: the browser inside gets no
 // flag, only the line that names the launcher.
 TEST_F(DropTest, ABrowserInsideAPackageGetsNoProfileFlag) {
