@@ -62,21 +62,16 @@ TEST_F(CheckBrowserTest, SoundRegistrationsCheckClean) {
              Register(L"HKCU", L"Foo", kFooExe);
              PutString(RootKey::CurrentUser, kFooCommand, nullptr, L"\"" + kFooExe + L"\" %l");
          }},
-        // What earlier versions wrote stays sound, beside the forms that keep
-        // a link one argument.
-        {"an earlier version's class command", [] {
+        // An earlier version's "%1" for a Chromium browser stays sound, beside
+        // the form a registration now gives it.
+        {"earlier-form-of-a-chromium-class", [] {
              Register(L"HKCU", L"Foo", kFooExe);
+             PutProgram(L"C:\\Apps\\Foo\\foo_elf.dll");
              PutString(RootKey::CurrentUser, kFooCommand, nullptr, L"\"" + kFooExe + L"\" \"%1\"");
          }},
-        {"Chromium's class command", [] {
+        {"chromium-class", [] {
+             PutProgram(L"C:\\Apps\\Foo\\foo_elf.dll");
              Register(L"HKCU", L"Foo", kFooExe);
-             PutString(RootKey::CurrentUser, kFooCommand, nullptr,
-                       L"\"" + kFooExe + L"\" --user-data-dir=\"C:\\P\" --single-argument %1");
-         }},
-        {"Firefox's class command", [] {
-             Register(L"HKCU", L"Foo", kFooExe);
-             PutString(RootKey::CurrentUser, kFooCommand, nullptr,
-                       L"\"" + kFooExe + L"\" -osint -url \"%1\"");
          }},
         {"blanks-before-quoted-program", [] {
              Register(L"HKCU", L"Foo", kFooExe);

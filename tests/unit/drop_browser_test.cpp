@@ -114,7 +114,8 @@ std::wstring CommandOf(const std::wstring& name) {
 
 const std::wstring kSettings = L"Opened Settings > Default apps for ";
 
-std::vector<std::uint8_t> Text(const std::string& text) {
+std::vector<std::uint8_t> Launch(const std::string& keys) {
+    const std::string text = "[Launch]\r\n" + keys;
     return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
@@ -125,11 +126,11 @@ std::vector<std::uint8_t> Text(const std::string& text) {
 // Any other is left registered, and gets no suggestion either.
 TEST_F(DropTest, ALauncherReplacesOnlyTheBrowserItsPackageNames) {
     const std::wstring pa = L"D:\\PortableApps\\FooPortable";
-    const std::wstring paIni = pa + L"\\App\\AppInfo\\Launcher\\FooPortable.ini";
-    const std::vector<std::uint8_t> both = Text(
-        "[Launch]\r\nProgramExecutable=Foo\\foo.exe\r\nProgramExecutable64=Foo64\\foo.exe\r\n");
+    const std::wstring paLauncher = pa + L"\\FooPortable.exe";
+    const std::vector<std::uint8_t> both = Launch("ProgramExecutable=Foo\\foo.exe\r\n"
+                                                  "ProgramExecutable64=Foo64\\foo.exe\r\n");
     std::vector<std::uint8_t> utf16 = {0xFF, 0xFE};
-    for (std::uint8_t byte : registry::ToUtf16Bytes(L"[Launch]\r\nProgramExecutable=F\u00f6\\f.exe\r\n")) {
+    for (std::uint8_t byte : registry::ToUtf16Bytes(L"[Launch]\r\nProgramExecutable=F\u00f6\\f.exe")) {
         utf16.push_back(byte);
     }
     const struct {
@@ -140,27 +141,20 @@ TEST_F(DropTest, ALauncherReplacesOnlyTheBrowserItsPackageNames) {
         std::vector<std::uint8_t> launcherIni = {};  // none when empty
         std::uint16_t native = kX64;
     } cases[] = {
-        {"PortableApps.com", pa + L"\\FooPortable.exe", pa + L"\\App\\Foo\\foo.exe", true},
-        {"PortableApps.com, its 64 folder", pa + L"\\FooPortable.exe", pa + L"\\App\\Foo64\\foo.exe", true},
-        {"PortableApps.com, another folder", pa + L"\\FooPortable.exe", pa + L"\\App\\Bar\\bar.exe", false},
-        {"its .ini names the program", pa + L"\\FooPortable.exe", pa + L"\\App\\Chrome-bin\\chrome.exe",
-         true, Text("[Launch]\r\nProgramExecutable=Chrome-bin\\chrome.exe\r\n")},
-        {"its .ini names another", pa + L"\\FooPortable.exe", pa + L"\\App\\Foo\\foo.exe", false,
-         Text("[Launch]\r\nProgramExecutable=Chrome-bin\\chrome.exe\r\n")},
-        {"its .ini names nothing", pa + L"\\FooPortable.exe", pa + L"\\App\\Foo\\foo.exe", false,
-         Text("[Launch]\r\nWorkingDirectory=%PAL:AppDir%\r\n")},
-        {"parameters pick WhenParameters", pa + L"\\FooPortable.exe", pa + L"\\App\\Foo\\start.exe", false,
-         Text("[Launch]\r\nProgramExecutable=Foo\\start.exe\r\nProgramExecutableWhenParameters=Foo\\foo.exe\r\n")},
-        {"64 on 64-bit Windows", pa + L"\\FooPortable.exe", pa + L"\\App\\Foo64\\foo.exe", true, both},
-        {"not 64 on 64-bit Windows", pa + L"\\FooPortable.exe", pa + L"\\App\\Foo\\foo.exe", false, both},
-        {"not 64 on 32-bit Windows", pa + L"\\FooPortable.exe", pa + L"\\App\\Foo\\foo.exe", true, both, kX86},
-        {"its .ini in UTF-16", pa + L"\\FooPortable.exe", pa + L"\\App\\F\u00f6\\f.exe", true, utf16},
+        {"PortableApps.com", paLauncher, pa + L"\\App\\Foo\\foo.exe", true},
+        {"PortableApps.com, its 64 folder", paLauncher, pa + L"\\App\\Foo64\\foo.exe", true},
+        {"its .ini names the program", paLauncher, pa + L"\\App\\Chrome-bin\\chrome.exe", true,
+         Launch("ProgramExecutable=Chrome-bin\\chrome.exe")},
+        {"its .ini names another", paLauncher, pa + L"\\App\\Foo\\foo.exe", false,
+         Launch("ProgramExecutable=Chrome-bin\\chrome.exe")},
+        {"parameters pick WhenParameters", paLauncher, pa + L"\\App\\Foo\\start.exe", false,
+         Launch("ProgramExecutable=Foo\\start.exe\r\nProgramExecutableWhenParameters=Foo\\foo.exe")},
+        {"64 on 64-bit Windows", paLauncher, pa + L"\\App\\Foo64\\foo.exe", true, both},
+        {"not 64 on 32-bit Windows", paLauncher, pa + L"\\App\\Foo\\foo.exe", true, both, kX86},
+        {"its .ini in UTF-16", paLauncher, pa + L"\\App\\F\u00f6\\f.exe", true, utf16},
         {"-portable.exe beside app", L"D:\\Foo\\foo-portable.exe", L"D:\\Foo\\app\\foo.exe", true},
-        {"-portable.exe, another program in app", L"D:\\Foo\\foo-portable.exe", L"D:\\Foo\\app\\bar.exe",
-         false},
-        {"-Portable.exe beside the browser's folder", L"D:\\Foo\\Foo-Portable.exe", L"D:\\Foo\\Foo\\foo.exe",
-         true},
-        {"-Portable.exe beside another browser's folder", L"C:\\Browsers\\Foo-Portable.exe",
+        {"-Portable.exe beside its folder", L"D:\\Foo\\Foo-Portable.exe", L"D:\\Foo\\Foo\\foo.exe", true},
+        {"-Portable.exe beside another folder", L"C:\\Browsers\\Foo-Portable.exe",
          L"C:\\Browsers\\Chromium\\chrome.exe", false},
         {"its name above bin", L"D:\\Foo\\foo.exe", L"D:\\Foo\\bin\\foo.exe", true},
         {"another name above bin", L"D:\\Foo\\Start Foo.exe", L"D:\\Foo\\bin\\foo.exe", false},
@@ -172,7 +166,7 @@ TEST_F(DropTest, ALauncherReplacesOnlyTheBrowserItsPackageNames) {
         test_platform::PutFile(c.launcher, Program(kX86));  // which any Windows starts
         test_platform::PutFile(c.inner, Program(kX86));
         if (!c.launcherIni.empty()) {
-            test_platform::PutFile(paIni, c.launcherIni);
+            test_platform::PutFile(pa + L"\\App\\AppInfo\\Launcher\\FooPortable.ini", c.launcherIni);
         }
         test_platform::SetProgramDisplayName(c.launcher, L"Foo Portable");
         const std::wstring suggestion = c.inner + L" lies inside a portable package; register its "
@@ -193,8 +187,7 @@ TEST_F(DropTest, ALauncherReplacesOnlyTheBrowserItsPackageNames) {
         EXPECT_EQ(CommandOf(L"Foo"), c.replaces ? L"(none)" : c.inner);
         EXPECT_EQ(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\FooURL"),
                   !c.replaces);
-        EXPECT_EQ(test_platform::FileContents(L"C:\\Tools\\Foo.reg").has_value(), c.replaces)
-            << "a backup is written exactly when a registration is removed";
+        EXPECT_EQ(test_platform::FileContents(L"C:\\Tools\\Foo.reg").has_value(), c.replaces);
     }
 }
 
@@ -288,58 +281,6 @@ TEST_F(DropTest, ARawBuildIsRegisteredWithItsOneProfileFolder) {
         const bool added = c.command.size() > c.program.size() + 2 + c.arguments.size() + 1;
         EXPECT_EQ(result.output.find(L" keeps its profile in ") != std::wstring::npos, added)
             << result.output;
-    }
-}
-
-// A drop composes the class's command as a registration does: the profile
-// flag the drop adds comes before Chromium's --single-argument, and Firefox
-// takes -osint only with nothing else after the program.
-TEST_F(DropTest, ADroppedBrowserGetsItsFamilysClassCommand) {
-    const std::wstring chrome = L"D:\\Chromium\\chrome.exe";
-    const std::wstring firefox = L"D:\\Firefox\\firefox.exe";
-    const std::wstring package = L"D:\\PortableApps\\ChromiumPortable";
-    const std::wstring launcher = package + L"\\ChromiumPortable.exe";
-    const std::wstring elf = L"D:\\Chromium\\chrome_elf.dll";
-    const std::wstring userData = L"D:\\Chromium\\User Data";
-    const struct {
-        const char* id;
-        std::wstring dropped;
-        std::vector<std::wstring> files;
-        std::wstring profile;  // a folder, when not empty
-        std::wstring classCommand;
-    } cases[] = {
-        {"Chromium with its profile", chrome, {elf}, userData,
-         L"\"" + chrome + L"\" --user-data-dir=\"" + userData + L"\" --single-argument %1"},
-        {"a shortcut to Chromium", L"C:\\Users\\User\\Desktop\\Raw.lnk", {elf}, userData,
-         L"\"" + chrome + L"\" --no-first-run --user-data-dir=\"" + userData + L"\" --single-argument %1"},
-        {"Firefox with its profile", firefox, {L"D:\\Firefox\\xul.dll", L"D:\\Firefox\\omni.ja"},
-         L"D:\\Firefox\\profile", L"\"" + firefox + L"\" -profile \"D:\\Firefox\\profile\" \"%1\""},
-        {"Firefox alone", firefox, {L"D:\\Firefox\\xul.dll", L"D:\\Firefox\\omni.ja"}, L"",
-         L"\"" + firefox + L"\" -osint -url \"%1\""},
-        {"Chromium's PortableApps.com launcher", launcher,
-         {package + L"\\App\\Chromium\\chrome_elf.dll"}, L"",
-         L"\"" + launcher + L"\" --single-argument %1"},
-    };
-    const std::string launch = "[Launch]\r\nProgramExecutable=Chromium\\chrome.exe\r\n";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.id);
-        SetUp();
-        for (const std::wstring& program : {chrome, firefox, launcher}) {
-            test_platform::PutFile(program, Program());
-            test_platform::SetProgramDisplayName(program, L"Raw");
-        }
-        test_platform::PutFile(package + L"\\App\\AppInfo\\Launcher\\ChromiumPortable.ini", Text(launch));
-        test_platform::PutShortcut(L"C:\\Users\\User\\Desktop\\Raw.lnk", chrome, L"--no-first-run");
-        for (const std::wstring& file : c.files) {
-            test_platform::PutFile(file, {});
-        }
-        if (!c.profile.empty()) {
-            test_platform::PutDirectory(c.profile);
-        }
-        EXPECT_EQ(RunCommand({c.dropped}).status, 0);
-        const std::wstring classCommand = L"Software\\Classes\\RawURL\\shell\\open\\command";
-        EXPECT_EQ(registry::memory::StoredString(RootKey::CurrentUser, classCommand, nullptr),
-                  c.classCommand);
     }
 }
 

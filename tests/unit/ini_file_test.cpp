@@ -32,17 +32,14 @@ TEST(IniFileTest, DecodesEachEncodingALauncherFileComesIn) {
         std::vector<std::uint8_t> bytes;
         std::wstring text;
     } cases[] = {
-        {"ASCII", Bytes("[Launch]\r\nA=b"), L"[Launch]\r\nA=b"},
         {"UTF-8 with its mark", Bytes("\xEF\xBB\xBF" "Caf\xC3\xA9"), L"Caf\u00e9"},
         {"UTF-8 without a mark", Bytes("Caf\xC3\xA9\\\xE6\x97\xA5"), L"Caf\u00e9\\\u65e5"},
         {"UTF-16LE with its mark", Utf16WithMark(L"[Launch]\r\nP=Caf\u00e9\\\u65e5.exe"),
          L"[Launch]\r\nP=Caf\u00e9\\\u65e5.exe"},
         {"ANSI: not UTF-8", Bytes("Caf\xE9"), L"ansi:Caf\u00e9"},
         {"ANSI: an overlong form", Bytes("a\xC0\xAF"), L"ansi:a\u00c0\u00af"},
-        {"ANSI: a UTF-8 surrogate", Bytes("\xED\xA0\x80"), L"ansi:\u00ed\u00a0\u0080"},
         {"ANSI: cut in a sequence", Bytes("x\xE6\x97"), L"ansi:x\u00e6\u0097"},
         {"marked UTF-8 with a bad byte", Bytes("\xEF\xBB\xBFx\xFFy"), L"x\uFFFDy"},
-        {"empty", {}, L""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
@@ -60,7 +57,6 @@ TEST(IniFileTest, FindsAValueAsTheLauncherReadsIt) {
         L"ProgramExecutable=second\\ignored.exe\r\n"
         L"ProgramExecutable64=\r\n"
         L"Quoted=\"App Dir\\x.exe\"\r\n"
-        L"Single='y'\r\n"
         L"Lone=\"\r\n"
         L"=no key\r\n"
         L"no equals sign\r\n"
@@ -78,7 +74,6 @@ TEST(IniFileTest, FindsAValueAsTheLauncherReadsIt) {
         {"empty", L"Launch", L"ProgramExecutable64", L""},
         {"missing", L"Launch", L"ProgramExecutableWhenParameters", std::nullopt},
         {"double quotes", L"Launch", L"Quoted", L"App Dir\\x.exe"},
-        {"single quotes", L"Launch", L"Single", L"y"},
         {"one quote stays", L"Launch", L"Lone", L"\""},
         {"in another section", L"Launch", L"Only", std::nullopt},
         {"section name trimmed, LF and CR line ends", L"Activate", L"Java", L"find"},
@@ -90,7 +85,7 @@ TEST(IniFileTest, FindsAValueAsTheLauncherReadsIt) {
         SCOPED_TRACE(c.id);
         EXPECT_EQ(ini_file::Value(entries, c.section, c.key), c.value);
     }
-    EXPECT_EQ(entries.size(), 9u) << "lines without a key or an equals sign are no entries";
+    EXPECT_EQ(entries.size(), 8u) << "lines without a key or an equals sign are no entries";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Registration: the layout written, what each stage reports when the store
 // refuses it, and the readback that follows.
 #include "platform/platform.h"
+#include "programs/command_program.h"
 #include "support/program_file.h"
 #include "support/run_command.h"
 
@@ -110,111 +111,81 @@ TEST_F(RegisterBrowserTest, ClassOpenCommandPassesTheLinkIconsNameTheProgram) {
     }
 }
 
-// A file beside a program, with its text.
-using PutText = std::pair<std::wstring, std::string>;
-
 // A link holding quotes and spaces must not add switches: each browser
 // family's class command keeps it one argument, after whatever else the
 // command carries; a launcher gets Chromium's form only when it is known to
 // pass the link on last. The client's own command stays as given.
 TEST_F(RegisterBrowserTest, TheClassCommandKeepsTheLinkOneArgumentForEachFamily) {
-    const std::wstring chromium = L"D:\\Chromium\\chrome.exe";
-    const std::wstring installed = L"C:\\Chrome\\Application\\chrome.exe";
-    const std::wstring version = L"C:\\Chrome\\Application\\120.0.6099.71";
-    const std::wstring firefox = L"D:\\Firefox\\firefox.exe";
-    const std::wstring package = L"D:\\PortableApps\\ChromiumPortable";
-    const std::wstring launcher = package + L"\\ChromiumPortable.exe";
-    const std::wstring launcherIni = package + L"\\App\\AppInfo\\Launcher\\ChromiumPortable.ini";
-    const std::wstring userIni = package + L"\\ChromiumPortable.ini";
-    const std::wstring foreign = L"D:\\Foo\\Foo-Portable.exe";
-    const std::wstring firefoxPortable = L"D:\\FirefoxPortable\\FirefoxPortable.exe";
+    const std::wstring edge = L"D:\\Edge\\msedge.exe";
+    const std::wstring app = L"C:\\Chrome\\Application";
+    const std::wstring ff = L"D:\\Firefox\\firefox.exe";
+    const std::wstring pa = L"D:\\PortableApps\\ChromiumPortable";
+    const std::wstring launch = pa + L"\\App\\AppInfo\\Launcher\\ChromiumPortable.ini=[Launch]\r\n"
+                                     L"ProgramExecutable=Chromium\\chrome.exe";
+    const std::wstring paElf = pa + L"\\App\\Chromium\\chrome_elf.dll";
     const std::wstring single = L" --single-argument %1";
-    const PutText chromiumElf = {L"D:\\Chromium\\chrome_elf.dll", ""};
-    const PutText packagedElf = {package + L"\\App\\Chromium\\chrome_elf.dll", ""};
-    const PutText launchChromium = {launcherIni, "[Launch]\r\nProgramExecutable=Chromium\\chrome.exe\r\n"};
-    const PutText launch64 = {launcherIni,
-                              "[Launch]\r\nProgramExecutable=Other\\other.exe\r\n"
-                              "ProgramExecutable64=Chromium\\chrome.exe\r\n"};
-    const PutText addsParameters = {userIni,
-                                    "[ChromiumPortable]\r\nAdditionalParameters=--incognito\r\n"};
-    const PutText addsNone = {userIni, "AdditionalParameters=\r\nDisableSplashScreen=true\r\n"};
-    const PutText xul = {L"D:\\Firefox\\xul.dll", ""};
-    const PutText omni = {L"D:\\Firefox\\omni.ja", ""};
-    const std::vector<PutText> firefoxPackage = {
-        {L"D:\\FirefoxPortable\\App\\AppInfo\\Launcher\\FirefoxPortable.ini",
-         "[Launch]\r\nProgramExecutable=Firefox\\firefox.exe\r\n"},
-        {L"D:\\FirefoxPortable\\App\\Firefox\\xul.dll", ""},
-        {L"D:\\FirefoxPortable\\App\\Firefox\\omni.ja", ""}};
     const struct {
         const char* id;
         std::wstring exe;
-        std::vector<PutText> files;
-        std::vector<std::wstring> folders;
+        std::vector<std::wstring> files;  // path=text, or a folder's path ending in a backslash
         std::wstring classCommand;
         std::uint16_t native = test_program::kX64;
     } cases[] = {
-        {"Chromium: chrome_elf.dll beside", chromium, {chromiumElf}, {}, L"\"" + chromium + L"\"" + single},
-        {"Edge: msedge_elf.dll beside", L"C:\\Edge\\msedge.exe", {{L"C:\\Edge\\msedge_elf.dll", ""}}, {},
-         L"\"C:\\Edge\\msedge.exe\"" + single},
-        {"installed: in its one version folder", installed, {{version + L"\\chrome_elf.dll", ""}}, {version},
-         L"\"" + installed + L"\"" + single},
-        {"two version folders", installed, {{version + L"\\chrome_elf.dll", ""}},
-         {version, L"C:\\Chrome\\Application\\119.0.6045.199"}, L"\"" + installed + L"\" \"%1\""},
-        {"a folder not named as a version", installed,
-         {{L"C:\\Chrome\\Application\\120.0.6099\\chrome_elf.dll", ""}},
-         {L"C:\\Chrome\\Application\\120.0.6099"}, L"\"" + installed + L"\" \"%1\""},
-        {"_elf.dll alone names no family", chromium, {{L"D:\\Chromium\\_elf.dll", ""}}, {},
-         L"\"" + chromium + L"\" \"%1\""},
-        {"a profile flag comes before it",
-         L"\"" + chromium + L"\" --user-data-dir=\"D:\\Chromium\\User Data\"", {chromiumElf}, {},
-         L"\"" + chromium + L"\" --user-data-dir=\"D:\\Chromium\\User Data\"" + single},
-        {"unquoted, arguments after the program", chromium + L" --incognito", {chromiumElf}, {},
-         L"\"" + chromium + L"\" --incognito" + single},
-        {"the user's own %1 stays", L"\"" + chromium + L"\" --app=%1", {chromiumElf}, {},
-         L"\"" + chromium + L"\" --app=%1"},
-        {"Firefox alone", firefox, {xul, omni}, {}, L"\"" + firefox + L"\" -osint -url \"%1\""},
-        {"Firefox quoted alone", L"\"" + firefox + L"\"", {xul, omni}, {},
-         L"\"" + firefox + L"\" -osint -url \"%1\""},
-        {"Firefox with -profile", L"\"" + firefox + L"\" -profile \"D:\\Firefox\\profile\"", {xul, omni},
-         {}, L"\"" + firefox + L"\" -profile \"D:\\Firefox\\profile\" \"%1\""},
-        {"xul.dll without omni.ja", firefox, {xul}, {}, L"\"" + firefox + L"\" \"%1\""},
-        {"PortableApps.com launcher of Chromium", launcher, {launchChromium, packagedElf}, {},
-         L"\"" + launcher + L"\"" + single},
-        {"its user adds AdditionalParameters", launcher, {launchChromium, packagedElf, addsParameters}, {},
-         L"\"" + launcher + L"\" \"%1\""},
-        {"its user's AdditionalParameters empty", launcher, {launchChromium, packagedElf, addsNone}, {},
-         L"\"" + launcher + L"\"" + single},
-        {"its 64-bit Chromium on 64-bit Windows", launcher, {launch64, packagedElf}, {},
-         L"\"" + launcher + L"\"" + single},
-        {"its 64-bit Chromium on 32-bit Windows", launcher, {launch64, packagedElf}, {},
-         L"\"" + launcher + L"\" \"%1\"", test_program::kX86},
-        {"a launcher without its .ini", foreign,
-         {{L"D:\\Foo\\Foo\\chrome.exe", ""}, {L"D:\\Foo\\Foo\\chrome_elf.dll", ""}}, {},
-         L"\"" + foreign + L"\" \"%1\""},
-        {"Firefox Portable's launcher", firefoxPortable, firefoxPackage, {},
-         L"\"" + firefoxPortable + L"\" \"%1\""},
-        {"any other program", L"C:\\Apps\\web.exe", {}, {}, L"\"C:\\Apps\\web.exe\" \"%1\""},
+        {"a *_elf.dll beside", edge, {L"D:\\Edge\\msedge_elf.dll"}, L"\"" + edge + L"\"" + single},
+        {"in its one version folder", app + L"\\chrome.exe",
+         {app + L"\\1.2.3.4\\", app + L"\\1.2.3.4\\chrome_elf.dll"}, L"\"" + app + L"\\chrome.exe\"" + single},
+        {"two version folders", app + L"\\chrome.exe",
+         {app + L"\\1.2.3.4\\", app + L"\\1.2.3.5\\", app + L"\\1.2.3.4\\chrome_elf.dll"},
+         L"\"" + app + L"\\chrome.exe\" \"%1\""},
+        {"not named as a version", app + L"\\chrome.exe", {app + L"\\1.2.3\\", app + L"\\1.2.3\\chrome_elf.dll"},
+         L"\"" + app + L"\\chrome.exe\" \"%1\""},
+        {"a profile flag comes before it", L"\"" + edge + L"\" --user-data-dir=\"D:\\P Q\"",
+         {L"D:\\Edge\\msedge_elf.dll"}, L"\"" + edge + L"\" --user-data-dir=\"D:\\P Q\"" + single},
+        {"the user's own %1 stays", L"\"" + edge + L"\" --app=%1", {L"D:\\Edge\\msedge_elf.dll"},
+         L"\"" + edge + L"\" --app=%1"},
+        {"Firefox alone", ff, {L"D:\\Firefox\\xul.dll", L"D:\\Firefox\\omni.ja"},
+         L"\"" + ff + L"\" -osint -url \"%1\""},
+        {"Firefox quoted alone", L"\"" + ff + L"\" ", {L"D:\\Firefox\\xul.dll", L"D:\\Firefox\\omni.ja"},
+         L"\"" + ff + L"\"  -osint -url \"%1\""},
+        {"Firefox with -profile", L"\"" + ff + L"\" -profile D:\\P", {L"D:\\Firefox\\xul.dll", L"D:\\Firefox\\omni.ja"},
+         L"\"" + ff + L"\" -profile D:\\P \"%1\""},
+        {"xul.dll without omni.ja", ff, {L"D:\\Firefox\\xul.dll"}, L"\"" + ff + L"\" \"%1\""},
+        {"PortableApps.com launcher of Chromium", pa + L"\\ChromiumPortable.exe", {launch, paElf},
+         L"\"" + pa + L"\\ChromiumPortable.exe\"" + single},
+        {"its user adds parameters", pa + L"\\ChromiumPortable.exe",
+         {launch, paElf, pa + L"\\ChromiumPortable.ini=[X]\r\nadditionalparameters = --incognito"},
+         L"\"" + pa + L"\\ChromiumPortable.exe\" \"%1\""},
+        {"its Chromium64 on 32-bit Windows", pa + L"\\ChromiumPortable.exe",
+         {pa + L"\\App\\AppInfo\\Launcher\\ChromiumPortable.ini=[Launch]\r\n"
+               L"ProgramExecutable=Other\\other.exe\r\nProgramExecutable64=Chromium\\chrome.exe",
+          paElf},
+         L"\"" + pa + L"\\ChromiumPortable.exe\" \"%1\"", test_program::kX86},
+        {"a launcher without its .ini", L"D:\\Foo\\Foo-Portable.exe",
+         {L"D:\\Foo\\Foo\\chrome.exe", L"D:\\Foo\\Foo\\chrome_elf.dll"}, L"\"D:\\Foo\\Foo-Portable.exe\" \"%1\""},
+        {"Firefox Portable's launcher", L"D:\\FirefoxPortable\\FirefoxPortable.exe",
+         {L"D:\\FirefoxPortable\\App\\AppInfo\\Launcher\\FirefoxPortable.ini=[Launch]\r\n"
+          L"ProgramExecutable=Firefox\\firefox.exe",
+          L"D:\\FirefoxPortable\\App\\Firefox\\xul.dll", L"D:\\FirefoxPortable\\App\\Firefox\\omni.ja"},
+         L"\"D:\\FirefoxPortable\\FirefoxPortable.exe\" \"%1\""},
     };
-    const std::wstring programs[] = {chromium, installed, firefox, launcher, foreign, firefoxPortable,
-                                     L"C:\\Edge\\msedge.exe", L"C:\\Apps\\web.exe"};
-    const std::wstring classCommand = L"Software\\Classes\\FooURL\\shell\\open\\command";
-    const std::wstring clientCommand = kClient + L"\\shell\\open\\command";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         SetUp();
         test_platform::SetNativeMachine(c.native);
-        for (const std::wstring& program : programs) {
-            test_platform::PutFile(program, test_program::Program());
-        }
-        for (const PutText& file : c.files) {
-            test_platform::PutFile(file.first, {file.second.begin(), file.second.end()});
-        }
-        for (const std::wstring& folder : c.folders) {
-            test_platform::PutDirectory(folder);
+        test_platform::PutFile(FindCommandProgram(c.exe).path, test_program::Program());
+        for (const std::wstring& file : c.files) {
+            const std::size_t equals = file.find(L'=');
+            const std::wstring text = equals == std::wstring::npos ? L"" : file.substr(equals + 1);
+            if (file.back() == L'\\') {
+                test_platform::PutDirectory(file.substr(0, file.size() - 1));
+            } else {
+                test_platform::PutFile(file.substr(0, equals), {text.begin(), text.end()});
+            }
         }
         EXPECT_EQ(RunCommand({L"HKCU", L"Foo", c.exe}).status, 0);
-        EXPECT_TRUE(HasString(RootKey::CurrentUser, {classCommand.c_str(), nullptr, c.classCommand}));
-        EXPECT_TRUE(HasString(RootKey::CurrentUser, {clientCommand.c_str(), nullptr, c.exe}));
+        EXPECT_TRUE(HasString(RootKey::CurrentUser, {L"Software\\Classes\\FooURL\\shell\\open\\command",
+                                                     nullptr, c.classCommand}));
+        EXPECT_EQ(StoredString(RootKey::CurrentUser, kClient + L"\\shell\\open\\command", nullptr), c.exe);
     }
 }
 
@@ -335,24 +306,19 @@ TEST_F(RegisterBrowserTest, OnlyALowerCaseAllRightAfterThePathWritesTheRest) {
 }
 
 // URL Protocol would make FooURL: a scheme any web page can call. Registering
-// again deletes the one an earlier version wrote, with or without -all, and
-// nothing else of the class; a deletion refused leaves it incomplete.
+// again deletes the one an earlier version wrote, and nothing else of the
+// class; a deletion refused leaves it incomplete.
 TEST_F(RegisterBrowserTest, RegisteringAgainDeletesTheUrlProtocolOfTheClass) {
     const std::wstring classPath = L"Software\\Classes\\FooURL";
-    const std::wstring done = L"Portable browser registered successfully.\nhttp/https: FooURL\n";
     const struct {
         const char* id;
         bool earlier;  // an earlier version's URL Protocol is there
-        bool all;
         bool refused;
-        std::wstring output;
+        std::wstring failure;
     } cases[] = {
-        {"plain", true, false, false, done},
-        {"-all", true, true, false, done},
-        {"none there", false, true, false, done},
-        {"refused", true, false, true,
-         L"Failed to delete value URL Protocol.\nPortable browser registration incomplete.\n"
-         L"http/https: FooURL\n"},
+        {"earlier", true, false, L""},
+        {"none there", false, false, L""},
+        {"refused", true, true, L"Failed to delete value URL Protocol.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
@@ -364,15 +330,12 @@ TEST_F(RegisterBrowserTest, RegisteringAgainDeletesTheUrlProtocolOfTheClass) {
         if (c.refused) {
             FailOperation(Op::DeleteValue, L"FooURL");
         }
-        std::vector<std::wstring> words = {L"HKCU", L"Foo", L"C:\\foo.exe"};
-        if (c.all) {
-            words.push_back(L"-all");
-        }
-        const CommandResult result = RunCommand(words);
-        EXPECT_EQ(result.output, c.output);
+        const CommandResult result = RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+        EXPECT_EQ(result.output, c.failure + (c.refused ? L"Portable browser registration incomplete.\n"
+                                                        : L"Portable browser registered successfully.\n") +
+                                     L"http/https: FooURL\n");
         EXPECT_EQ(result.status, c.refused ? 2 : 0);
-        EXPECT_EQ(StoredValue(RootKey::CurrentUser, classPath, L"URL Protocol").has_value(),
-                  c.refused);
+        EXPECT_EQ(StoredValue(RootKey::CurrentUser, classPath, L"URL Protocol").has_value(), c.refused);
         EXPECT_TRUE(StoredValue(RootKey::CurrentUser, classPath, L"EditFlags").has_value());
     }
 }
