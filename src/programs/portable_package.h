@@ -1,7 +1,8 @@
 // The layouts of portable browsers as they are unpacked: packages whose
-// launcher starts the browser inside them with the package's profile, and
-// raw builds whose own exe needs a flag to find the profile beside it. Both
-// are tables; each answer comes from the file system alone.
+// launcher starts the browser inside them with the package's profile, raw
+// builds whose own exe needs a flag to find the profile beside it, and the
+// browser family whose command-line rules a program follows. All are
+// tables; each answer comes from the file system alone.
 #pragma once
 
 #include <optional>
