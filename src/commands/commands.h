@@ -26,6 +26,9 @@ struct RegistrationOptions {
     // What the icons hold, when not the path itself: the program alone, for a
     // path that carries a shortcut's arguments after it.
     std::wstring icon;
+    // The browser family whose form the class's command passes the link in;
+    // found from the program the path starts when not given.
+    std::optional<portable_package::BrowserFamily> family;
 };
 // Writes the whole registration, then reads its http association back;
 // Done when every stage succeeded.

@@ -32,12 +32,21 @@ bool Writes(Extent extent, const RegistrationOptions& options) {
 // it is reported like a key that could not be created.
 bool WriteValue(const Key& key, const wchar_t* name, const ValueSpec& value,
                 const ClientName& clientName, const std::wstring& executablePath,
-                const std::wstring& icon) {
+                const RegistrationOptions& options) {
+    if (value.data == Data::Absent) {
+        const registry::Status status = registry::DeleteValue(key, name);
+        if (status != kSuccess && status != registry::kFileNotFound) {
+            Print(L"Failed to delete value %ls.\n", name);
+            return false;
+        }
+        return true;
+    }
     const registry::Status status =
         value.data == Data::Nothing
             ? registry::SetValue(key, name, registry::kRegNone, {})
             : registry::SetString(key, name,
-                                  registration::DataText(value.data, clientName, executablePath, icon));
+                                  registration::DataText(value.data, clientName, executablePath,
+                                                         options.icon, *options.family));
     if (status != kSuccess) {
         Print(L"Failed to write value %ls.\n", name == nullptr ? L"(default)" : name);
         return false;
@@ -56,7 +65,7 @@ bool WriteValues(const Key& key, const std::vector<ValueSpec>& values, const Cli
         const wchar_t* valueName = value.naming == Naming::AfterClient   ? name.c_str()
                                    : value.naming == Naming::AfterProgId ? progId.c_str()
                                                                          : value.name;
-        written = WriteValue(key, valueName, value, name, executablePath, options.icon) && written;
+        written = WriteValue(key, valueName, value, name, executablePath, options) && written;
     }
     return written;
 }
@@ -162,6 +171,14 @@ std::wstring IconOf(const std::wstring& executablePath) {
     return quoted || withArguments ? program.path : std::wstring();
 }
 
+// The family of the program a command starts, as its files tell it; Other
+// when no program is found.
+portable_package::BrowserFamily FamilyOf(const std::wstring& executablePath) {
+    const CommandProgram program = FindCommandProgram(platform::ExpandEnvironment(executablePath));
+    return program.exists ? portable_package::CommandLineFamily(platform::FullPath(program.path))
+                          : portable_package::BrowserFamily::Other;
+}
+
 }  // namespace
 
 Outcome RegisterBrowser(RootKey root, const ClientName& clientName, const std::wstring& given,
@@ -170,6 +187,9 @@ Outcome RegisterBrowser(RootKey root, const ClientName& clientName, const std::w
     RegistrationOptions options = requested;
     if (options.icon.empty()) {
         options.icon = IconOf(executablePath);
+    }
+    if (!options.family) {
+        options.family = FamilyOf(executablePath);
     }
     bool complete = true;
     for (const Stage& stage : registration::Layout()) {

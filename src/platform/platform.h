@@ -140,6 +140,14 @@ std::wstring FullPath(const std::wstring& path);
 // and ? as the file system matches them, ignoring case).
 std::vector<std::wstring> FindFiles(const std::wstring& directory, const std::wstring& pattern);
 
+// The names of the folders in directory that match pattern, "." and ".."
+// left out: where a browser's installer layout keeps its version folder.
+std::vector<std::wstring> FindFolders(const std::wstring& directory, const std::wstring& pattern);
+
+// bytes as text in the ANSI code page, as programs that read an .ini file
+// without a byte-order mark take it (MultiByteToWideChar with CP_ACP).
+std::wstring AnsiText(const std::vector<std::uint8_t>& bytes);
+
 // Whether path names the running executable itself.
 bool IsRunningExecutable(const std::wstring& path);
 

@@ -158,6 +158,34 @@ std::vector<std::wstring> FindFiles(const std::wstring& directory, const std::ws
     return names;
 }
 
+std::vector<std::wstring> FindFolders(const std::wstring& directory, const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found = {};
+    const FileSearch search(directory + L"\\" + pattern, found);
+    for (bool more = search.Started(); more; more = search.Next(found)) {
+        const std::wstring name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && name != L"." && name != L"..") {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+std::wstring AnsiText(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty() || bytes.size() > 0x7FFFFFFF) {
+        return std::wstring();
+    }
+    const auto* data = reinterpret_cast<const char*>(bytes.data());
+    const int count = static_cast<int>(bytes.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, data, count, nullptr, 0);
+    if (length <= 0) {
+        return std::wstring();
+    }
+    std::wstring text(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, data, count, &text[0], length);
+    return text;
+}
+
 std::wstring FullPath(const std::wstring& path) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {

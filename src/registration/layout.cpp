@@ -53,23 +53,63 @@ const wchar_t* NameProblem(const std::wstring& text) {
     return nullptr;
 }
 
-// The class's open command must hand the link to the browser: quote the path
-// and add "%1", unless the path already carries its own placeholder.
-// program, when not empty, is the program alone that an unquoted
-// executablePath starts with, arguments after it: only the program is quoted.
-std::wstring ClassOpenCommand(const std::wstring& executablePath, const std::wstring& program) {
-    if (executablePath.find(L"%1") != std::wstring::npos) {
-        return executablePath;
-    }
+using portable_package::BrowserFamily;
+
+// How the class's command passes the link to a family's browser so that it
+// stays one argument, whatever quotes and spaces it holds: the Chromium
+// family's switch takes the rest of the raw command line as the argument,
+// so it comes last; Firefox refuses -osint unless exactly -osint -url
+// <link> follows the program. Any other program gets the link quoted.
+struct LinkForm {
+    BrowserFamily family;
+    bool programAlone;  // only when nothing else follows the program
+    const wchar_t* tail;
+};
+constexpr LinkForm kLinkForms[] = {
+    {BrowserFamily::Chromium, false, L" --single-argument %1"},
+    {BrowserFamily::Firefox, true, L" -osint -url \"%1\""},
+};
+constexpr const wchar_t* kQuotedLink = L" \"%1\"";
+
+// The command with its program quoted: a path that starts with a quote as it
+// is; an unquoted one that starts with program and a space (program given)
+// with the program quoted and its arguments after; any other quoted whole.
+// alone tells whether nothing follows the program.
+std::wstring QuotedCommand(const std::wstring& executablePath, const std::wstring& program,
+                           bool& alone) {
     if (!executablePath.empty() && executablePath[0] == L'"') {
-        return executablePath + L" \"%1\"";
+        const std::size_t close = executablePath.find(L'"', 1);
+        alone = close != std::wstring::npos &&
+                executablePath.find_first_not_of(L" \t", close + 1) == std::wstring::npos;
+        return executablePath;
     }
     if (!program.empty() && executablePath.size() > program.size() &&
         executablePath.compare(0, program.size(), program) == 0 &&
         executablePath[program.size()] == L' ') {
-        return L"\"" + program + L"\"" + executablePath.substr(program.size()) + L" \"%1\"";
+        alone = false;
+        return L"\"" + program + L"\"" + executablePath.substr(program.size());
     }
-    return L"\"" + executablePath + L"\" \"%1\"";
+    alone = true;
+    return L"\"" + executablePath + L"\"";
+}
+
+// The class's open command must hand the link to the browser, unless the
+// path already carries its own placeholder. program, when not empty, is the
+// program alone that an unquoted executablePath starts with, arguments after
+// it: only the program is quoted.
+std::wstring ClassOpenCommand(const std::wstring& executablePath, const std::wstring& program,
+                              BrowserFamily family) {
+    if (executablePath.find(L"%1") != std::wstring::npos) {
+        return executablePath;
+    }
+    bool alone = false;
+    const std::wstring command = QuotedCommand(executablePath, program, alone);
+    for (const LinkForm& form : kLinkForms) {
+        if (form.family == family && (alone || !form.programAlone)) {
+            return command + form.tail;
+        }
+    }
+    return command + kQuotedLink;
 }
 
 }  // namespace
@@ -203,7 +243,7 @@ const std::vector<Stage>& Layout() {
              {{nullptr, L"Failed to create ProgID key.\n",
                {{nullptr, Data::Name},
                 {L"FriendlyTypeName", Data::Name},
-                {L"URL Protocol", Data::EmptyString, Naming::AsGiven, Extent::All}}},
+                {L"URL Protocol", Data::Absent}}},
               {L"DefaultIcon", L"Failed to create DefaultIcon subkey.\n",
                {{nullptr, Data::Icon}}},
               {kOpenCommand, L"Failed to create shell\\open\\command subkey.\n",
@@ -240,7 +280,7 @@ std::wstring StagePath(const Stage& stage, const ClientName& name) {
 }
 
 std::wstring DataText(Data data, const ClientName& name, const std::wstring& executablePath,
-                      const std::wstring& icon) {
+                      const std::wstring& icon, BrowserFamily family) {
     switch (data) {
     case Data::Name:
         return name.Text();
@@ -249,11 +289,11 @@ std::wstring DataText(Data data, const ClientName& name, const std::wstring& exe
     case Data::ExecutablePath:
         return executablePath;
     case Data::ClassOpenCommand:
-        return ClassOpenCommand(executablePath, icon);
+        return ClassOpenCommand(executablePath, icon, family);
     case Data::ProgId:
         return ProgId(name);
-    case Data::EmptyString:
     case Data::Nothing:
+    case Data::Absent:
         return std::wstring();
     case Data::CapabilitiesPath:
         break;

@@ -14,17 +14,29 @@
 //       URLAssociations    http, https  = <Name>URL
 //   SOFTWARE\RegisteredApplications   <Name> = path of Capabilities above
 //   SOFTWARE\Classes\<Name>URL        (default), FriendlyTypeName = Name
+//                                     URL Protocol: deleted (see below)
 //     DefaultIcon                     (default) = Exe
-//     shell\open\command              (default) = "Exe" "%1"
+//     shell\open\command              (default) = "Exe" "%1", or the form
+//                                     that keeps a link one argument for
+//                                     the browser's family (below)
 //
 // A registration made with -all also writes every type a browser opens, and
 // puts the browser on Explorer's Open with list for each file type:
 //
 //       FileAssociations   .shtml, .xht, .xhtml, .svg, .webp, .avif, .pdf
 //       URLAssociations    mailto
-//   SOFTWARE\Classes\<Name>URL        URL Protocol = ""
 //   SOFTWARE\Classes\<ext>\OpenWithProgids   <Name>URL (REG_NONE, no data),
 //                                     for each of the nine file types
+//
+// The class's command hands the link over so that a link holding quotes or
+// spaces cannot add switches: the Chromium family's ends in
+// --single-argument %1, which takes the rest of the raw command line as one
+// argument; the Firefox family's is -osint -url "%1" when nothing else
+// follows the program, the one shape Firefox accepts with -osint.
+//
+// URL Protocol on the class would make <Name>URL: a link scheme of its own
+// that any web page could call; earlier versions wrote it with -all, so every
+// registration deletes it. It is the one value deleted from the class.
 #pragma once
 
 #include <cstddef>
@@ -32,6 +44,7 @@
 #include <string>
 #include <vector>
 
+#include "programs/portable_package.h"
 #include "registry/registry.h"
 
 namespace registration {
@@ -107,11 +120,11 @@ enum class Data {
     Name,              // the client's name
     ExecutablePath,    // the program, as given
     Icon,              // the program's icon: the path as given, unless told otherwise
-    ClassOpenCommand,  // the program with the link passed: "Exe" "%1"
+    ClassOpenCommand,  // the program with the link passed: "Exe" "%1" or its family's form
     ProgId,            // <Name>URL
     CapabilitiesPath,  // where RegisteredApplications finds the capabilities
-    EmptyString,       // a REG_SZ of no characters
     Nothing,           // REG_NONE without data: only the value's name counts
+    Absent,            // no value: one of that name is deleted
 };
 
 // What a value of the layout is called.
@@ -155,11 +168,15 @@ const std::vector<Stage>& Layout();
 // The root-relative path of a stage's key.
 std::wstring StagePath(const Stage& stage, const ClientName& name);
 
-// The text a value holds; empty for Data::Nothing, which holds no text.
+// The text a value holds; empty for Data::Nothing and Data::Absent, which
+// hold no text.
 // icon, when not empty, is the program alone: what Data::Icon holds instead
 // of executablePath, and the part of an unquoted command that the class's
-// command quotes.
-std::wstring DataText(Data data, const ClientName& name, const std::wstring& executablePath,
-                      const std::wstring& icon = std::wstring());
+// command quotes. family is the browser family whose form the class's
+// command takes.
+std::wstring DataText(
+    Data data, const ClientName& name, const std::wstring& executablePath,
+    const std::wstring& icon = std::wstring(),
+    portable_package::BrowserFamily family = portable_package::BrowserFamily::Other);
 
 }  // namespace registration

@@ -108,6 +108,44 @@ class DropTest(unittest.TestCase):
                          " registering %s in its place.\n" % (NAME, VERSIONED) + registered(NAME))
         self.assertEqual(self.command_of(NAME), VERSIONED)
 
+    def class_command_of(self, name):
+        key = "HKCU\\Software\\Classes\\%sURL\\shell\\open\\command" % name
+        result = self.prefix.reg("query", key, "/ve")
+        self.assertEqual(result.status, 0, result)
+        return result.stdout.split("REG_SZ", 1)[1].strip()
+
+    def test_a_dropped_chromium_passes_the_link_as_one_argument_after_its_profile(self):
+        p = self.prefix
+        chrome = "C:\\Browsers\\Chromium\\chrome.exe"
+        p.put(chrome, os.environ["MAROVENDEL_WINDOWED_BROWSER"])
+        p.put("C:\\Browsers\\Chromium\\chrome_elf.dll")
+        os.makedirs(p.unix_path("C:\\Browsers\\Chromium\\User Data"))
+        result = p.marovendel(chrome)
+        self.assertEqual(result.status, 0, result)
+        self.assertEqual(self.class_command_of("chrome"),
+                         '"%s" --user-data-dir="C:\\Browsers\\Chromium\\User Data"'
+                         ' --single-argument %%1' % chrome)
+
+        # A launcher beside the browser's folder, not named after it, leaves
+        # that browser registered.
+        launcher = "C:\\Browsers\\Foo-Portable.exe"
+        p.put(launcher, os.environ["MAROVENDEL_WINDOWED_BROWSER"])
+        result = p.marovendel(launcher)
+        self.assertEqual(result.stdout, registered("Foo-Portable"))
+        self.assertEqual(self.command_of("chrome"),
+                         '"%s" --user-data-dir="C:\\Browsers\\Chromium\\User Data"' % chrome)
+        self.assertEqual(self.class_command_of("Foo-Portable"), '"%s" "%%1"' % launcher)
+
+    def test_a_dropped_firefox_alone_takes_the_link_only_after_osint(self):
+        p = self.prefix
+        firefox = "C:\\Browsers\\Firefox\\firefox.exe"
+        p.put(firefox, os.environ["MAROVENDEL_WINDOWED_BROWSER"])
+        for marker in ("xul.dll", "omni.ja"):
+            p.put("C:\\Browsers\\Firefox\\" + marker)
+        result = p.marovendel(firefox)
+        self.assertEqual(result.stdout, registered("firefox"))
+        self.assertEqual(self.class_command_of("firefox"), '"%s" -osint -url "%%1"' % firefox)
+
     def put_for_machine(self, windows_path, machine):
         """A copy of the windowed browser with another machine type in its
         PE header."""

@@ -45,7 +45,6 @@ def layout_all(root, name, exe, class_command):
     progid = '"%sURL"' % name
     keys[client + "\\Capabilities\\FileAssociations"] = {'"%s"' % t: progid for t in ALL_TYPES}
     keys[client + "\\Capabilities\\URLAssociations"]['"mailto"'] = progid
-    keys["%s\\Software\\Classes\\%sURL" % (root, name)]['"URL Protocol"'] = '""'
     return keys
 
 

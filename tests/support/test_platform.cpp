@@ -52,7 +52,7 @@ struct Machine {
     bool ownsConsoleWindow = false;
     std::optional<std::vector<std::uint8_t>> parentProgram;  // the starting program's file start
     int keyPressWaits = 0;
-    std::vector<std::wstring> directories;  // upper case
+    std::vector<std::wstring> directories;  // as put, compared ignoring case
     std::uint16_t nativeMachine = 0x8664;
     std::vector<std::wstring> consoleInput;
     std::size_t consoleLinesRead = 0;
@@ -422,11 +422,32 @@ CurrentDefault QueryCurrentDefault(const std::wstring& association) {
 bool IsExistingDirectory(const std::wstring& path) {
     const std::wstring wanted = UpperAscii(FullPath(path));
     for (const std::wstring& directory : TheMachine().directories) {
-        if (directory == wanted) {
+        if (UpperAscii(directory) == wanted) {
             return true;
         }
     }
     return false;
+}
+
+std::vector<std::wstring> FindFolders(const std::wstring& directory, const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    const std::wstring parent = UpperAscii(directory) + L"\\";
+    for (const std::wstring& folder : TheMachine().directories) {
+        const std::wstring upper = UpperAscii(folder);
+        const std::wstring name = folder.substr(std::min(parent.size(), folder.size()));
+        if (upper.compare(0, parent.size(), parent) == 0 && name.find(L'\\') == std::wstring::npos &&
+            Matches(UpperAscii(pattern), UpperAscii(name)) &&
+            std::find(names.begin(), names.end(), name) == names.end()) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+// The pretend machine's ANSI code page is Latin-1: each byte is the
+// character of that number.
+std::wstring AnsiText(const std::vector<std::uint8_t>& bytes) {
+    return std::wstring(bytes.begin(), bytes.end());
 }
 
 std::vector<std::uint8_t> ReadFileStart(const std::wstring& path, std::size_t count) {
@@ -619,7 +640,7 @@ const std::vector<std::wstring>& QueriedDefaults() {
 
 void PutDirectory(const std::wstring& path) {
     for (std::size_t slash = path.find(L'\\', 3);; slash = path.find(L'\\', slash + 1)) {
-        TheMachine().directories.push_back(UpperAscii(path.substr(0, slash)));
+        TheMachine().directories.push_back(path.substr(0, slash));
         if (slash == std::wstring::npos) {
             return;
         }

@@ -110,7 +110,8 @@ void FailCurrentDefault(const std::wstring& reason);
 // The associations asked about since Reset, in order.
 const std::vector<std::wstring>& QueriedDefaults();
 
-// A folder at path (and the folders above it) for IsExistingDirectory.
+// A folder at path (and the folders above it) for IsExistingDirectory and
+// FindFolders.
 void PutDirectory(const std::wstring& path);
 
 // The processor NativeMachine reports: x64 (0x8664) unless told.

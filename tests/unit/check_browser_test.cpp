@@ -62,6 +62,17 @@ TEST_F(CheckBrowserTest, SoundRegistrationsCheckClean) {
              Register(L"HKCU", L"Foo", kFooExe);
              PutString(RootKey::CurrentUser, kFooCommand, nullptr, L"\"" + kFooExe + L"\" %l");
          }},
+        // An earlier version's "%1" for a Chromium browser stays sound, beside
+        // the form a registration now gives it.
+        {"earlier-form-of-a-chromium-class", [] {
+             Register(L"HKCU", L"Foo", kFooExe);
+             PutProgram(L"C:\\Apps\\Foo\\foo_elf.dll");
+             PutString(RootKey::CurrentUser, kFooCommand, nullptr, L"\"" + kFooExe + L"\" \"%1\"");
+         }},
+        {"chromium-class", [] {
+             PutProgram(L"C:\\Apps\\Foo\\foo_elf.dll");
+             Register(L"HKCU", L"Foo", kFooExe);
+         }},
         {"blanks-before-quoted-program", [] {
              Register(L"HKCU", L"Foo", kFooExe);
              PutString(RootKey::CurrentUser, kFooCommand, nullptr, L" \t\"" + kFooExe + L"\" \"%1\"");

@@ -114,46 +114,80 @@ std::wstring CommandOf(const std::wstring& name) {
 
 const std::wstring kSettings = L"Opened Settings > Default apps for ";
 
+std::vector<std::uint8_t> Launch(const std::string& keys) {
+    const std::string text = "[Launch]\r\n" + keys;
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
 // Each package layout: registering the browser inside names the launcher,
 // and dropping the launcher replaces the inner browser's registration,
-// whatever it is called.
-TEST_F(DropTest, TheLauncherOfEachPackageLayoutReplacesItsInnerBrowser) {
+// whatever it is called; but only a browser that the package names for
+// certain: its PortableApps.com launcher's own .ini, or the launcher's name.
+// Any other is left registered, and gets no suggestion either.
+TEST_F(DropTest, ALauncherReplacesOnlyTheBrowserItsPackageNames) {
+    const std::wstring pa = L"D:\\PortableApps\\FooPortable";
+    const std::wstring paLauncher = pa + L"\\FooPortable.exe";
+    const std::vector<std::uint8_t> both = Launch("ProgramExecutable=Foo\\foo.exe\r\n"
+                                                  "ProgramExecutable64=Foo64\\foo.exe\r\n");
+    std::vector<std::uint8_t> utf16 = {0xFF, 0xFE};
+    for (std::uint8_t byte : registry::ToUtf16Bytes(L"[Launch]\r\nProgramExecutable=F\u00f6\\f.exe")) {
+        utf16.push_back(byte);
+    }
     const struct {
         const char* id;
         std::wstring launcher;
         std::wstring inner;
+        bool replaces;
+        std::vector<std::uint8_t> launcherIni = {};  // none when empty
+        std::uint16_t native = kX64;
     } cases[] = {
-        {"PortableApps.com", L"D:\\PortableApps\\FooPortable\\FooPortable.exe",
-         L"D:\\PortableApps\\FooPortable\\App\\Foo\\foo.exe"},
-        {"-portable.exe beside app", L"D:\\Foo\\foo-portable.exe", L"D:\\Foo\\app\\foo.exe"},
-        {"-Portable.exe beside the browser's folder", L"D:\\Foo\\Foo-Portable.exe",
-         L"D:\\Foo\\Foo\\foo.exe"},
-        {"launcher above bin", L"D:\\Foo\\Start Foo.exe", L"D:\\Foo\\bin\\foo.exe"},
+        {"PortableApps.com", paLauncher, pa + L"\\App\\Foo\\foo.exe", true},
+        {"PortableApps.com, its 64 folder", paLauncher, pa + L"\\App\\Foo64\\foo.exe", true},
+        {"its .ini names the program", paLauncher, pa + L"\\App\\Chrome-bin\\chrome.exe", true,
+         Launch("ProgramExecutable=Chrome-bin\\chrome.exe")},
+        {"its .ini names another", paLauncher, pa + L"\\App\\Foo\\foo.exe", false,
+         Launch("ProgramExecutable=Chrome-bin\\chrome.exe")},
+        {"parameters pick WhenParameters", paLauncher, pa + L"\\App\\Foo\\start.exe", false,
+         Launch("ProgramExecutable=Foo\\start.exe\r\nProgramExecutableWhenParameters=Foo\\foo.exe")},
+        {"64 on 64-bit Windows", paLauncher, pa + L"\\App\\Foo64\\foo.exe", true, both},
+        {"not 64 on 32-bit Windows", paLauncher, pa + L"\\App\\Foo\\foo.exe", true, both, kX86},
+        {"its .ini in UTF-16", paLauncher, pa + L"\\App\\F\u00f6\\f.exe", true, utf16},
+        {"-portable.exe beside app", L"D:\\Foo\\foo-portable.exe", L"D:\\Foo\\app\\foo.exe", true},
+        {"-Portable.exe beside its folder", L"D:\\Foo\\Foo-Portable.exe", L"D:\\Foo\\Foo\\foo.exe", true},
+        {"-Portable.exe beside another folder", L"C:\\Browsers\\Foo-Portable.exe",
+         L"C:\\Browsers\\Chromium\\chrome.exe", false},
+        {"its name above bin", L"D:\\Foo\\foo.exe", L"D:\\Foo\\bin\\foo.exe", true},
+        {"another name above bin", L"D:\\Foo\\Start Foo.exe", L"D:\\Foo\\bin\\foo.exe", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         SetUp();
-        test_platform::PutFile(c.launcher, Program());
-        test_platform::PutFile(c.inner, Program());
+        test_platform::SetNativeMachine(c.native);
+        test_platform::PutFile(c.launcher, Program(kX86));  // which any Windows starts
+        test_platform::PutFile(c.inner, Program(kX86));
+        if (!c.launcherIni.empty()) {
+            test_platform::PutFile(pa + L"\\App\\AppInfo\\Launcher\\FooPortable.ini", c.launcherIni);
+        }
         test_platform::SetProgramDisplayName(c.launcher, L"Foo Portable");
         const std::wstring suggestion = c.inner + L" lies inside a portable package; register its "
                                         L"launcher " + c.launcher + L" instead, so that links open "
                                         L"with the profile kept in the package.\n";
         EXPECT_EQ(RunCommand({L"HKCU", L"Foo", c.inner}).output,
-                  L"Portable browser registered successfully.\nhttp/https: FooURL\n" + suggestion);
+                  L"Portable browser registered successfully.\nhttp/https: FooURL\n" +
+                      (c.replaces ? suggestion : L""));
 
         const CommandResult dropped = RunCommand({c.launcher});
-        EXPECT_NE(dropped.output.find(L"Foo was registered for " + c.inner + L", which " +
+        EXPECT_EQ(dropped.output.find(L"Foo was registered for " + c.inner + L", which " +
                                       c.launcher + L" (registered as Foo Portable) starts; "
-                                      L"removing it.\n"),
-                  std::wstring::npos)
+                                      L"removing it.\n") != std::wstring::npos,
+                  c.replaces)
             << dropped.output;
         EXPECT_EQ(dropped.status, 0) << dropped.output;
         EXPECT_EQ(CommandOf(L"Foo Portable"), c.launcher);
-        EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser,
-                                              L"Software\\Clients\\StartMenuInternet\\Foo"));
-        EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\FooURL"));
-        EXPECT_TRUE(test_platform::FileContents(L"C:\\Tools\\Foo.reg")) << "no backup was written";
+        EXPECT_EQ(CommandOf(L"Foo"), c.replaces ? L"(none)" : c.inner);
+        EXPECT_EQ(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\FooURL"),
+                  !c.replaces);
+        EXPECT_EQ(test_platform::FileContents(L"C:\\Tools\\Foo.reg").has_value(), c.replaces);
     }
 }
 

@@ -39,6 +39,7 @@ const wchar_t* const kMessages[] = {
     L"Failed to create DefaultIcon subkey.",
     L"Failed to create shell\\open\\command subkey.",
     L"Failed to write value %ls.",
+    L"Failed to delete value %ls.",
     L"Portable browser registered successfully.",
     L"Portable browser registration incomplete.",
     L"Capabilities: [Not found]",

@@ -1,6 +1,8 @@
 // Registration: the layout written, what each stage reports when the store
 // refuses it, and the readback that follows.
 #include "platform/platform.h"
+#include "programs/command_program.h"
+#include "support/program_file.h"
 #include "support/run_command.h"
 
 namespace {
@@ -8,6 +10,7 @@ namespace {
 using registry::memory::FailOperation;
 using registry::memory::Op;
 using registry::memory::StoredString;
+using registry::memory::StoredValue;
 
 const std::wstring kClient = L"Software\\Clients\\StartMenuInternet\\Foo";
 
@@ -105,6 +108,84 @@ TEST_F(RegisterBrowserTest, ClassOpenCommandPassesTheLinkIconsNameTheProgram) {
         for (const Expected& e : Layout(c.exe, c.classCommand, c.icon)) {
             EXPECT_TRUE(HasString(RootKey::CurrentUser, e));
         }
+    }
+}
+
+// A link holding quotes and spaces must not add switches: each browser
+// family's class command keeps it one argument, after whatever else the
+// command carries; a launcher gets Chromium's form only when it is known to
+// pass the link on last. The client's own command stays as given.
+TEST_F(RegisterBrowserTest, TheClassCommandKeepsTheLinkOneArgumentForEachFamily) {
+    const std::wstring edge = L"D:\\Edge\\msedge.exe";
+    const std::wstring app = L"C:\\Chrome\\Application";
+    const std::wstring ff = L"D:\\Firefox\\firefox.exe";
+    const std::wstring pa = L"D:\\PortableApps\\ChromiumPortable";
+    const std::wstring launch = pa + L"\\App\\AppInfo\\Launcher\\ChromiumPortable.ini=[Launch]\r\n"
+                                     L"ProgramExecutable=Chromium\\chrome.exe";
+    const std::wstring paElf = pa + L"\\App\\Chromium\\chrome_elf.dll";
+    const std::wstring single = L" --single-argument %1";
+    const struct {
+        const char* id;
+        std::wstring exe;
+        std::vector<std::wstring> files;  // path=text, or a folder's path ending in a backslash
+        std::wstring classCommand;
+        std::uint16_t native = test_program::kX64;
+    } cases[] = {
+        {"a *_elf.dll beside", edge, {L"D:\\Edge\\msedge_elf.dll"}, L"\"" + edge + L"\"" + single},
+        {"in its one version folder", app + L"\\chrome.exe",
+         {app + L"\\1.2.3.4\\", app + L"\\1.2.3.4\\chrome_elf.dll"}, L"\"" + app + L"\\chrome.exe\"" + single},
+        {"two version folders", app + L"\\chrome.exe",
+         {app + L"\\1.2.3.4\\", app + L"\\1.2.3.5\\", app + L"\\1.2.3.4\\chrome_elf.dll"},
+         L"\"" + app + L"\\chrome.exe\" \"%1\""},
+        {"not named as a version", app + L"\\chrome.exe", {app + L"\\1.2.3\\", app + L"\\1.2.3\\chrome_elf.dll"},
+         L"\"" + app + L"\\chrome.exe\" \"%1\""},
+        {"a profile flag comes before it", L"\"" + edge + L"\" --user-data-dir=\"D:\\P Q\"",
+         {L"D:\\Edge\\msedge_elf.dll"}, L"\"" + edge + L"\" --user-data-dir=\"D:\\P Q\"" + single},
+        {"the user's own %1 stays", L"\"" + edge + L"\" --app=%1", {L"D:\\Edge\\msedge_elf.dll"},
+         L"\"" + edge + L"\" --app=%1"},
+        {"Firefox alone", ff, {L"D:\\Firefox\\xul.dll", L"D:\\Firefox\\omni.ja"},
+         L"\"" + ff + L"\" -osint -url \"%1\""},
+        {"Firefox quoted alone", L"\"" + ff + L"\" ", {L"D:\\Firefox\\xul.dll", L"D:\\Firefox\\omni.ja"},
+         L"\"" + ff + L"\"  -osint -url \"%1\""},
+        {"Firefox with -profile", L"\"" + ff + L"\" -profile D:\\P", {L"D:\\Firefox\\xul.dll", L"D:\\Firefox\\omni.ja"},
+         L"\"" + ff + L"\" -profile D:\\P \"%1\""},
+        {"xul.dll without omni.ja", ff, {L"D:\\Firefox\\xul.dll"}, L"\"" + ff + L"\" \"%1\""},
+        {"PortableApps.com launcher of Chromium", pa + L"\\ChromiumPortable.exe", {launch, paElf},
+         L"\"" + pa + L"\\ChromiumPortable.exe\"" + single},
+        {"its user adds parameters", pa + L"\\ChromiumPortable.exe",
+         {launch, paElf, pa + L"\\ChromiumPortable.ini=[X]\r\nadditionalparameters = --incognito"},
+         L"\"" + pa + L"\\ChromiumPortable.exe\" \"%1\""},
+        {"its Chromium64 on 32-bit Windows", pa + L"\\ChromiumPortable.exe",
+         {pa + L"\\App\\AppInfo\\Launcher\\ChromiumPortable.ini=[Launch]\r\n"
+               L"ProgramExecutable=Other\\other.exe\r\nProgramExecutable64=Chromium\\chrome.exe",
+          paElf},
+         L"\"" + pa + L"\\ChromiumPortable.exe\" \"%1\"", test_program::kX86},
+        {"a launcher without its .ini", L"D:\\Foo\\Foo-Portable.exe",
+         {L"D:\\Foo\\Foo\\chrome.exe", L"D:\\Foo\\Foo\\chrome_elf.dll"}, L"\"D:\\Foo\\Foo-Portable.exe\" \"%1\""},
+        {"Firefox Portable's launcher", L"D:\\FirefoxPortable\\FirefoxPortable.exe",
+         {L"D:\\FirefoxPortable\\App\\AppInfo\\Launcher\\FirefoxPortable.ini=[Launch]\r\n"
+          L"ProgramExecutable=Firefox\\firefox.exe",
+          L"D:\\FirefoxPortable\\App\\Firefox\\xul.dll", L"D:\\FirefoxPortable\\App\\Firefox\\omni.ja"},
+         L"\"D:\\FirefoxPortable\\FirefoxPortable.exe\" \"%1\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        test_platform::SetNativeMachine(c.native);
+        test_platform::PutFile(FindCommandProgram(c.exe).path, test_program::Program());
+        for (const std::wstring& file : c.files) {
+            const std::size_t equals = file.find(L'=');
+            const std::wstring text = equals == std::wstring::npos ? L"" : file.substr(equals + 1);
+            if (file.back() == L'\\') {
+                test_platform::PutDirectory(file.substr(0, file.size() - 1));
+            } else {
+                test_platform::PutFile(file.substr(0, equals), {text.begin(), text.end()});
+            }
+        }
+        EXPECT_EQ(RunCommand({L"HKCU", L"Foo", c.exe}).status, 0);
+        EXPECT_TRUE(HasString(RootKey::CurrentUser, {L"Software\\Classes\\FooURL\\shell\\open\\command",
+                                                     nullptr, c.classCommand}));
+        EXPECT_EQ(StoredString(RootKey::CurrentUser, kClient + L"\\shell\\open\\command", nullptr), c.exe);
     }
 }
 
@@ -218,9 +299,44 @@ TEST_F(RegisterBrowserTest, OnlyALowerCaseAllRightAfterThePathWritesTheRest) {
         EXPECT_EQ(RunCommand(c.words).status, c.status);
         EXPECT_EQ(HasString(RootKey::CurrentUser, {kClient.c_str(), nullptr, L"Foo"}), c.status == 0);
         EXPECT_EQ(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Classes\\.htm"), c.all);
-        EXPECT_EQ(registry::memory::StoredValue(RootKey::CurrentUser, L"Software\\Classes\\FooURL",
-                                                L"URL Protocol").has_value(), c.all);
+        EXPECT_FALSE(registry::memory::StoredValue(RootKey::CurrentUser, L"Software\\Classes\\FooURL",
+                                                   L"URL Protocol").has_value());
         EXPECT_FALSE(registry::memory::HasKey(RootKey::CurrentUser, L"Software\\Clients\\StartMenuInternet\\Bar"));
+    }
+}
+
+// URL Protocol would make FooURL: a scheme any web page can call. Registering
+// again deletes the one an earlier version wrote, and nothing else of the
+// class; a deletion refused leaves it incomplete.
+TEST_F(RegisterBrowserTest, RegisteringAgainDeletesTheUrlProtocolOfTheClass) {
+    const std::wstring classPath = L"Software\\Classes\\FooURL";
+    const struct {
+        const char* id;
+        bool earlier;  // an earlier version's URL Protocol is there
+        bool refused;
+        std::wstring failure;
+    } cases[] = {
+        {"earlier", true, false, L""},
+        {"none there", false, false, L""},
+        {"refused", true, true, L"Failed to delete value URL Protocol.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        if (c.earlier) {
+            registry::memory::PutString(RootKey::CurrentUser, classPath, L"URL Protocol", L"");
+        }
+        registry::memory::PutDword(RootKey::CurrentUser, classPath, L"EditFlags", 2);
+        if (c.refused) {
+            FailOperation(Op::DeleteValue, L"FooURL");
+        }
+        const CommandResult result = RunCommand({L"HKCU", L"Foo", L"C:\\foo.exe"});
+        EXPECT_EQ(result.output, c.failure + (c.refused ? L"Portable browser registration incomplete.\n"
+                                                        : L"Portable browser registered successfully.\n") +
+                                     L"http/https: FooURL\n");
+        EXPECT_EQ(result.status, c.refused ? 2 : 0);
+        EXPECT_EQ(StoredValue(RootKey::CurrentUser, classPath, L"URL Protocol").has_value(), c.refused);
+        EXPECT_TRUE(StoredValue(RootKey::CurrentUser, classPath, L"EditFlags").has_value());
     }
 }
 
