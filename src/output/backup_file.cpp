@@ -9,6 +9,9 @@ namespace {
 
 constexpr const wchar_t* kDeviceNames[] = {L"CON", L"PRN", L"AUX", L"NUL"};
 constexpr const wchar_t* kNumberedDevices[] = {L"COM", L"LPT"};
+// What follows COM or LPT in a device name: a digit, or the superscript one,
+// two or three of Latin-1 ("Naming Files, Paths, and Namespaces").
+constexpr wchar_t kDeviceNumbers[] = L"0123456789\u00B9\u00B2\u00B3";
 
 bool IsForbidden(wchar_t ch) {
     return ch < 0x20 || std::wstring(L"<>:\"/\\|?*").find(ch) != std::wstring::npos;
@@ -33,8 +36,8 @@ bool IsDeviceName(const std::wstring& part) {
         }
     }
     for (const wchar_t* device : kNumberedDevices) {
-        if (upper.size() == 4 && upper.compare(0, 3, device) == 0 && upper[3] >= L'1' &&
-            upper[3] <= L'9') {
+        if (upper.size() == 4 && upper.compare(0, 3, device) == 0 &&
+            std::wstring(kDeviceNumbers).find(upper[3]) != std::wstring::npos) {
             return true;
         }
     }

@@ -9,7 +9,8 @@
 
 // name made safe as the start of a file name in any Windows folder: the
 // characters < > : " / \ | ? * and control characters become _, a device
-// name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, in any case) before
+// name (CON, PRN, AUX, NUL, COM0 to COM9, LPT0 to LPT9, and COM and LPT with
+// a superscript 1, 2 or 3, in any case) before
 // the first dot, spaces after it aside, gets a _ after it, and trailing dots
 // and spaces become _.
 std::wstring BackupFileStem(const std::wstring& name);
