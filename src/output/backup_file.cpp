@@ -61,6 +61,26 @@ bool HoldsBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes
     return platform::ReadWholeFile(path, existing) && existing == bytes;
 }
 
+// The first number from first on whose name no file has, or whose file
+// holds bytes already (then holds is true); past kMaxBackupNumber when every
+// name is another backup's.
+int BackupNumber(const std::wstring& directory, const std::wstring& stem,
+                 const std::vector<std::uint8_t>& bytes, int first, bool& holds) {
+    holds = false;
+    int number = first;
+    for (; number <= kMaxBackupNumber; ++number) {
+        const std::wstring path = NumberedBackupPath(directory, stem, number);
+        if (!platform::IsExistingFile(path)) {
+            break;
+        }
+        if (HoldsBytes(path, bytes)) {
+            holds = true;
+            break;
+        }
+    }
+    return number;
+}
+
 // Writes bytes to target unless a file has that name; prints why not when it
 // could not be written at all.
 whole_file::Written WriteNewBackup(const std::wstring& target,
@@ -105,20 +125,25 @@ std::wstring NumberedBackupPath(const std::wstring& directory, const std::wstrin
     return directory + L"\\" + stem + suffix + L".reg";
 }
 
+std::wstring BackupFilePath(const std::wstring& directory, const std::wstring& stem,
+                            const std::vector<std::uint8_t>& bytes) {
+    bool holds = false;
+    const int number = BackupNumber(directory, stem, bytes, 1, holds);
+    return NumberedBackupPath(directory, stem, number <= kMaxBackupNumber ? number : kMaxBackupNumber);
+}
+
 bool WriteBackupFile(const std::wstring& directory, const std::wstring& stem,
                      const std::vector<std::uint8_t>& bytes) {
     using whole_file::Written;
-    for (int number = 1; number <= kMaxBackupNumber; ++number) {
+    bool holds = false;
+    for (int number = BackupNumber(directory, stem, bytes, 1, holds); number <= kMaxBackupNumber;
+         number = BackupNumber(directory, stem, bytes, number + 1, holds)) {
         const std::wstring target = NumberedBackupPath(directory, stem, number);
         if (!PathFits(target)) {
             return false;
         }
-        const bool taken = platform::IsExistingFile(target);
-        if (taken && HoldsBytes(target, bytes)) {
-            Print(L"Successfully exported registry keys to %ls\n", target.c_str());
-            return true;
-        }
-        const Written written = taken ? Written::NameTaken : WriteNewBackup(target, bytes);
+        // A name taken since it was looked at is passed over like any other.
+        const Written written = holds ? Written::Whole : WriteNewBackup(target, bytes);
         if (written == Written::Whole) {
             Print(L"Successfully exported registry keys to %ls\n", target.c_str());
             return true;
