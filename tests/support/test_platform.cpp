@@ -50,6 +50,7 @@ struct Machine {
     int keyPressWaits = 0;
     std::vector<std::wstring> directories;  // upper case
     std::uint16_t nativeMachine = 0x8664;
+    platform::WindowsVersion windowsVersion{10, 0, 26100};
     std::vector<std::wstring> consoleInput;
     std::size_t consoleLinesRead = 0;
     int consoleReads = 0;
@@ -425,6 +426,10 @@ std::uint16_t NativeMachine() {
     return TheMachine().nativeMachine;
 }
 
+WindowsVersion QueryWindowsVersion() {
+    return TheMachine().windowsVersion;
+}
+
 bool ReadConsoleLine(std::wstring& line) {
     FlushOutput();
     Machine& machine = TheMachine();
@@ -599,6 +604,10 @@ void PutDirectory(const std::wstring& path) {
 
 void SetNativeMachine(std::uint16_t machine) {
     TheMachine().nativeMachine = machine;
+}
+
+void SetWindowsVersion(std::uint32_t major, std::uint32_t minor, std::uint32_t build) {
+    TheMachine().windowsVersion = platform::WindowsVersion{major, minor, build};
 }
 
 void SetConsoleInput(const std::vector<std::wstring>& lines) {

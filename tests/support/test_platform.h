@@ -109,6 +109,9 @@ void PutDirectory(const std::wstring& path);
 
 // The processor NativeMachine reports: x64 (0x8664) unless told.
 void SetNativeMachine(std::uint16_t machine);
+// The version QueryWindowsVersion reports: 10.0.26100 (Windows 11 24H2)
+// unless told.
+void SetWindowsVersion(std::uint32_t major, std::uint32_t minor, std::uint32_t build);
 
 // The lines ReadConsoleLine returns, in order, as if typed; after the last,
 // it returns false as at the end of input.
