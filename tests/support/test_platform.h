@@ -90,9 +90,9 @@ void SetEnvironment(const std::wstring& name, const std::wstring& value);
 // The name ProgramDisplayName gives for the program at exactly this path.
 void SetProgramDisplayName(const std::wstring& path, const std::wstring& name);
 
-// A shell link at path that starts target with arguments (in
-// workingDirectory); the .lnk file
-// exists too.
+// A shell link file at path whose LinkInfo names target, with arguments
+// (and workingDirectory). Other links are put as files of their own bytes
+// (support/shell_link_file.h); ReadShortcut reads both as Windows does.
 void PutShortcut(const std::wstring& path, const std::wstring& target,
                  const std::wstring& arguments, const std::wstring& workingDirectory = L"");
 

@@ -3,6 +3,7 @@
 #include "programs/program_image.h"
 #include "support/program_file.h"
 #include "support/run_command.h"
+#include "support/shell_link_file.h"
 
 namespace {
 
@@ -132,6 +133,57 @@ std::wstring CommandOf(const std::wstring& name) {
 }
 
 const std::wstring kSettings = L"Opened Settings > Default apps for ";
+
+// A dropped shortcut registers what 64-bit Explorer starts for it, read from
+// the link file: its saved path, its environment block, its relative path.
+TEST_F(DropTest, AShortcutRegistersWhat64BitExplorerStarts) {
+    const std::wstring x64 = L"C:\\Program Files\\Web\\web.exe";
+    const std::wstring x86 = L"C:\\Program Files (x86)\\Web\\web.exe";
+    const std::wstring stick = L"F:\\PortableApps\\Web\\web.exe";
+    const auto link = [](const std::wstring& saved, const std::wstring& block,
+                         const std::wstring& relative) {
+        test_link::Spec spec;
+        spec.linkInfoPath = saved;
+        spec.environment = block;
+        spec.relativePath = relative;
+        return test_link::LinkBytes(spec);
+    };
+    const struct {
+        const char* id;
+        std::wstring dropped;
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::wstring> programs;
+        std::wstring command;  // of the registration; empty: refused with line
+        std::wstring line;
+    } cases[] = {
+        {"written by a 64-bit program", L"C:\\Users\\User\\Desktop\\Web.lnk",
+         link(x64, L"%ProgramFiles%\\Web\\web.exe", L""), {x64}, x64, L""},
+        // Its block's %ProgramFiles% meant Program Files (x86) to its writer.
+        {"written by a 32-bit program", L"C:\\Users\\User\\Desktop\\Web.lnk",
+         link(x86, L"%ProgramFiles%\\Web\\web.exe", L""), {x64, x86}, x86, L""},
+        {"on a stick whose drive letter changed", L"F:\\PortableApps\\Web.lnk",
+         link(L"E:\\PortableApps\\Web\\web.exe", L"", L".\\Web\\web.exe"), {stick}, stick, L""},
+        {"to nothing that exists", L"F:\\PortableApps\\Web.lnk",
+         link(L"E:\\PortableApps\\Web\\web.exe", L"", L".\\Gone\\web.exe"), {}, L"",
+         L"F:\\PortableApps\\Web.lnk starts E:\\PortableApps\\Web\\web.exe, which does not exist" +
+             kExpected},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        test_platform::SetEnvironment(L"ProgramFiles", L"C:\\Program Files");
+        test_platform::PutFile(c.dropped, c.bytes);
+        for (const std::wstring& program : c.programs) {
+            test_platform::PutFile(program, Program());
+        }
+        const CommandResult result = RunCommand({c.dropped});
+        EXPECT_EQ(result.status, c.command.empty() ? 1 : 0);
+        if (c.command.empty()) {
+            EXPECT_EQ(result.output, c.line);
+        }
+        EXPECT_EQ(CommandOf(L"web"), c.command.empty() ? L"(none)" : c.command);
+    }
+}
 
 // Each package layout: registering the browser inside names the launcher,
 // and dropping the launcher replaces the inner browser's registration,
