@@ -123,10 +123,10 @@ TEST_F(OpenSettingsTest, TheGeneralPageGetsWhereToClick) {
         std::optional<std::uint32_t> revision;  // UBR, when stored
         std::wstring lines;
     } cases[] = {
-        {19045, 5000, opened + webBrowser}, {22000, 1816, opened + appList},
-        {22000, 1817, opened},              {22000, std::nullopt, opened + appList},
-        {22621, 1554, opened + appList},    {22621, 1555, opened},
-        {22631, std::nullopt, opened},      {26100, 1, opened},
+        {19045, 5000, opened + webBrowser},
+        {22000, std::nullopt, opened + appList},
+        {22621, 1554, opened + appList},
+        {22621, 1555, opened},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.build);
