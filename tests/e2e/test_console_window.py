@@ -38,9 +38,16 @@ class ConsoleWindowTest(unittest.TestCase):
 
     def screen(self):
         """The rows the window shows once the home screen waits for a key,
-        and its width."""
-        target = self.prefix.unix_path("C:\\screen.txt")
+        and its width. Attaching to the console adds a process to it, so it
+        waits until the window is up and has had time to print: a console
+        shared before the first line would rightly not be wrapped."""
         deadline = time.monotonic() + 60
+        while not xdotool(self.display.name, "search", "--onlyvisible", "--name",
+                          "Marovendel").stdout.split():
+            self.assertLess(time.monotonic(), deadline, "no console window came up")
+            time.sleep(0.2)
+        time.sleep(3)
+        target = self.prefix.unix_path("C:\\screen.txt")
         while time.monotonic() < deadline:
             dumped = self.prefix.run("C:\\Tools\\dump_console.exe", "Marovendel.exe", "C:\\screen.txt")
             if dumped.status == 0:
