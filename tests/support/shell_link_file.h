@@ -10,7 +10,7 @@
 
 namespace test_link {
 
-struct Spec {
+struct Layout {
     std::wstring linkInfoPath;     // empty: no LinkInfo
     bool unicodeLinkInfo = false;  // LocalBasePathUnicode as well (a header of 0x24)
     std::wstring environment;      // empty: no EnvironmentVariableDataBlock
@@ -68,15 +68,15 @@ inline std::vector<std::uint8_t> LinkInfo(const std::wstring& path, bool unicode
     return bytes;
 }
 
-inline std::vector<std::uint8_t> LinkBytes(const Spec& spec) {
-    const std::wstring* strings[] = {&spec.relativePath, &spec.workingDirectory, &spec.arguments};
+inline std::vector<std::uint8_t> LinkBytes(const Layout& layout) {
+    const std::wstring* strings[] = {&layout.relativePath, &layout.workingDirectory, &layout.arguments};
     std::uint32_t flags = 0x80;  // IsUnicode
-    flags |= spec.idList ? 0x1 : 0;
-    flags |= spec.linkInfoPath.empty() ? 0 : 0x2;
+    flags |= layout.idList ? 0x1 : 0;
+    flags |= layout.linkInfoPath.empty() ? 0 : 0x2;
     for (std::size_t i = 0; i < 3; ++i) {
         flags |= strings[i]->empty() ? 0 : (0x8u << i);
     }
-    flags |= spec.environment.empty() ? 0 : 0x200;
+    flags |= layout.environment.empty() ? 0 : 0x200;
     std::vector<std::uint8_t> bytes;
     Put(bytes, 0x4C, 4);
     for (std::uint8_t byte : {0x01, 0x14, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46}) {
@@ -86,12 +86,12 @@ inline std::vector<std::uint8_t> LinkBytes(const Spec& spec) {
     bytes.resize(0x3C, 0);  // attributes, times, size and icon
     Put(bytes, 1, 4);        // SW_SHOWNORMAL
     bytes.resize(0x4C, 0);
-    if (spec.idList) {
+    if (layout.idList) {
         Put(bytes, 2, 2);
         Put(bytes, 0, 2);  // an empty list: its terminator alone
     }
-    if (!spec.linkInfoPath.empty()) {
-        const std::vector<std::uint8_t> info = LinkInfo(spec.linkInfoPath, spec.unicodeLinkInfo);
+    if (!layout.linkInfoPath.empty()) {
+        const std::vector<std::uint8_t> info = LinkInfo(layout.linkInfoPath, layout.unicodeLinkInfo);
         bytes.insert(bytes.end(), info.begin(), info.end());
     }
     for (const std::wstring* text : strings) {
@@ -100,11 +100,11 @@ inline std::vector<std::uint8_t> LinkBytes(const Spec& spec) {
             PutWide(bytes, *text, text->size());
         }
     }
-    if (!spec.environment.empty()) {
+    if (!layout.environment.empty()) {
         Put(bytes, 0x314, 4);
         Put(bytes, 0xA0000001u, 4);
-        PutAnsi(bytes, spec.environment, 260);
-        PutWide(bytes, spec.environment, 260);
+        PutAnsi(bytes, layout.environment, 260);
+        PutWide(bytes, layout.environment, 260);
     }
     Put(bytes, 0, 4);  // TerminalBlock
     return bytes;

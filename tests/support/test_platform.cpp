@@ -598,11 +598,11 @@ void SetProgramDisplayName(const std::wstring& path, const std::wstring& name) {
 
 void PutShortcut(const std::wstring& path, const std::wstring& target,
                  const std::wstring& arguments, const std::wstring& workingDirectory) {
-    test_link::Spec spec;
-    spec.linkInfoPath = target;
-    spec.arguments = arguments;
-    spec.workingDirectory = workingDirectory;
-    PutFile(path, test_link::LinkBytes(spec));
+    test_link::Layout layout;
+    layout.linkInfoPath = target;
+    layout.arguments = arguments;
+    layout.workingDirectory = workingDirectory;
+    PutFile(path, test_link::LinkBytes(layout));
 }
 
 void SetCurrentDefault(const std::wstring& association, const std::wstring& progId) {

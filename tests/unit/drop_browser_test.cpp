@@ -142,11 +142,11 @@ TEST_F(DropTest, AShortcutRegistersWhat64BitExplorerStarts) {
     const std::wstring stick = L"F:\\PortableApps\\Web\\web.exe";
     const auto link = [](const std::wstring& saved, const std::wstring& block,
                          const std::wstring& relative) {
-        test_link::Spec spec;
-        spec.linkInfoPath = saved;
-        spec.environment = block;
-        spec.relativePath = relative;
-        return test_link::LinkBytes(spec);
+        test_link::Layout layout;
+        layout.linkInfoPath = saved;
+        layout.environment = block;
+        layout.relativePath = relative;
+        return test_link::LinkBytes(layout);
     };
     const struct {
         const char* id;

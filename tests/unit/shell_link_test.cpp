@@ -8,7 +8,7 @@
 namespace {
 
 using test_link::LinkBytes;
-using test_link::Spec;
+using test_link::Layout;
 
 std::wstring Latin1(const std::string& text) {
     std::wstring out;
@@ -32,22 +32,22 @@ std::vector<std::uint8_t> Poked(std::vector<std::uint8_t> bytes, std::size_t at,
 }
 
 // Every part of a link, its LinkInfo path in Unicode too.
-Spec FullSpec() {
-    Spec spec;
-    spec.linkInfoPath = L"C:\\Program Files (x86)\\Foo\\foo.exe";
-    spec.unicodeLinkInfo = true;
-    spec.environment = L"%ProgramFiles%\\Foo\\foo.exe";
-    spec.relativePath = L"..\\..\\Program Files (x86)\\Foo\\foo.exe";
-    spec.workingDirectory = L"C:\\Program Files (x86)\\Foo";
-    spec.arguments = L"--profile \"D:\\P\"";
-    return spec;
+Layout FullLayout() {
+    Layout layout;
+    layout.linkInfoPath = L"C:\\Program Files (x86)\\Foo\\foo.exe";
+    layout.unicodeLinkInfo = true;
+    layout.environment = L"%ProgramFiles%\\Foo\\foo.exe";
+    layout.relativePath = L"..\\..\\Program Files (x86)\\Foo\\foo.exe";
+    layout.workingDirectory = L"C:\\Program Files (x86)\\Foo";
+    layout.arguments = L"--profile \"D:\\P\"";
+    return layout;
 }
 
 TEST(ShellLinkTest, ReadsEachPartTheLinkHolds) {
-    Spec ansi;
+    Layout ansi;
     ansi.linkInfoPath = L"E:\\Caf\u00e9\\web.exe";  // 8-bit LocalBasePath only
     ansi.idList = false;
-    const std::vector<std::uint8_t> full = LinkBytes(FullSpec());
+    const std::vector<std::uint8_t> full = LinkBytes(FullLayout());
     const struct {
         const char* id;
         std::vector<std::uint8_t> bytes;
@@ -87,7 +87,7 @@ TEST(ShellLinkTest, ReadsEachPartTheLinkHolds) {
 // or one whose sizes point past its end or wrap around, is refused or read
 // as far as it holds, and never read beyond (AddressSanitizer watches).
 TEST(ShellLinkTest, HostileSizesAndOffsetsAreRefused) {
-    const std::vector<std::uint8_t> full = LinkBytes(FullSpec());
+    const std::vector<std::uint8_t> full = LinkBytes(FullLayout());
     constexpr std::size_t kLinkInfo = 0x50;  // after the header and the empty ID list
     const std::size_t strings = kLinkInfo + Little32(full, kLinkInfo);
     const std::size_t extra = full.size() - 4 - 0x314;
