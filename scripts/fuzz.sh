@@ -10,7 +10,7 @@ scripts/install-deps.sh
 cmake --preset fuzz >/dev/null
 cmake --build build/fuzz
 cd build/fuzz/tests/fuzz
-for fuzzer in command_line_fuzzer export_roundtrip_fuzzer; do
+for fuzzer in command_line_fuzzer export_roundtrip_fuzzer shell_link_fuzzer; do
     echo "== $fuzzer, $seconds s"
     mkdir -p "$fuzzer-corpus"
     "./$fuzzer" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \

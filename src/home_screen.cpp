@@ -93,12 +93,9 @@ std::size_t NumberIn(const std::wstring& answer, std::size_t count) {
     return number <= count ? number : 0;
 }
 
-// Asks before a removal, naming the backup that undoes it.
-bool ConfirmRemoval(const ClientName& name) {
-    std::wstring directory;
-    const std::wstring backup = platform::GetExecutableDirectory(directory)
-                                    ? directory + L"\\" + name.Text() + L".reg"
-                                    : name.Text() + L".reg";
+// Asks before a removal with options, naming the file its backup goes to.
+bool ConfirmRemoval(const ClientName& name, const DeleteOptions& options) {
+    const std::wstring backup = RemovalBackupPath(RootKey::CurrentUser, name, options);
     Print(L"Remove %ls? Its registration is saved to %ls first, which restores it when opened. "
           L"Type y and press Enter to remove it, or press Enter to keep it.\n",
           name.c_str(), backup.c_str());
@@ -127,15 +124,16 @@ bool ManageBrowser(const RegisteredClient& client) {
         case 2:
             CheckBrowser(RootKey::CurrentUser, client.name);
             break;
-        case 3:
-            if (ConfirmRemoval(client.name)) {
-                DeleteOptions options;
-                options.all = true;
+        case 3: {
+            DeleteOptions options;
+            options.all = true;
+            if (ConfirmRemoval(client.name, options)) {
                 DeleteBrowser(RootKey::CurrentUser, client.name, options);
                 return true;
             }
             Print(L"%ls was kept.\n", client.name.c_str());
             break;
+        }
         default:
             Print(L"%ls is not one of 1, 2 or 3.\n", answer.c_str());
             break;

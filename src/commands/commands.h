@@ -56,6 +56,11 @@ struct DeleteOptions {
 // step succeeded.
 Outcome DeleteBrowser(RootKey root, const registration::ClientName& clientName,
                       const DeleteOptions& options);
+// The file DeleteBrowser would write its backup to now: the name the backup
+// file rule gives the bytes it would hold. A backup that cannot be read whole
+// is named as the failure line would name it.
+std::wstring RemovalBackupPath(RootKey root, const registration::ClientName& clientName,
+                               const DeleteOptions& options);
 
 // settings.cpp
 // Opens the client's own page in Settings > Default apps.

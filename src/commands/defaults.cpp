@@ -7,6 +7,7 @@
 
 #include "commands/commands.h"
 #include "output/backup_file.h"
+#include "output/default_associations.h"
 #include "output/text.h"
 #include "output/whole_file.h"
 #include "platform/platform.h"
@@ -23,12 +24,6 @@ constexpr std::size_t kValueBytes = 8192;
 
 constexpr const wchar_t* kFileSuffix = L".defaults.xml";
 
-// Whether XML 1.0 can hold code at all, escaped or not.
-bool IsXmlCharacter(std::uint32_t code) {
-    return code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF) ||
-           (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
-}
-
 // text as the inside of a quoted XML attribute, in UTF-8. Tabs and line ends
 // are written as references, since a parser turns them into spaces
 // otherwise; a character XML cannot hold becomes U+FFFD.
@@ -44,17 +39,22 @@ void AppendAttribute(std::string& xml, const std::wstring& text) {
         case '\t': xml += "&#9;"; break;
         case '\n': xml += "&#10;"; break;
         case '\r': xml += "&#13;"; break;
-        default: AppendUtf8(xml, IsXmlCharacter(code) ? code : 0xFFFD); break;
+        default:
+            AppendUtf8(xml, default_associations::IsXmlCharacter(code) ? code : 0xFFFD);
+            break;
         }
     }
 }
 
-// The file: one Association per file type, then per scheme. once makes each
-// a suggestion Windows applies a single time (Windows 11 22H2 and later).
+// The file: one Association per file type, then per scheme. A version (0:
+// none) makes each a suggestion Windows applies a single time per version
+// (Windows 11 22H2 and later).
 std::string DefaultAssociationsXml(const RegistrationFindings& findings,
-                                   const std::wstring& applicationName, bool once) {
+                                   const std::wstring& applicationName, std::uint32_t version) {
+    const bool once = version != 0;
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
-    xml += once ? "<DefaultAssociations Version=\"1\">\r\n" : "<DefaultAssociations>\r\n";
+    xml += once ? "<DefaultAssociations Version=\"" + std::to_string(version) + "\">\r\n"
+                : "<DefaultAssociations>\r\n";
     for (const auto* associations : {&findings.fileAssociations, &findings.urlAssociations}) {
         for (const Association& association : *associations) {
             xml += "  <Association Identifier=\"";
@@ -105,6 +105,34 @@ std::wstring TargetPath(const ClientName& clientName, const std::wstring& given)
     return directory + L"\\" + BackupFileStem(clientName.Text()) + kFileSuffix;
 }
 
+// The entries the file will hold, as an earlier file is compared with them.
+std::vector<default_associations::Entry> EntriesOf(const RegistrationFindings& findings,
+                                                   const std::wstring& applicationName) {
+    std::vector<default_associations::Entry> entries;
+    for (const auto* associations : {&findings.fileAssociations, &findings.urlAssociations}) {
+        for (const Association& association : *associations) {
+            entries.push_back(default_associations::EntryOf(association.name, association.progId,
+                                                            applicationName));
+        }
+    }
+    return entries;
+}
+
+// What the file at target holds, when there is one; false when one is there
+// but cannot be read, and then its Version is unknown.
+bool ReadEarlierFile(const std::wstring& target,
+                     std::optional<default_associations::Earlier>& earlier) {
+    if (target.empty() || !platform::IsExistingFile(target)) {
+        return true;
+    }
+    std::vector<std::uint8_t> bytes;
+    if (!platform::ReadWholeFile(target, bytes)) {
+        return false;
+    }
+    earlier = default_associations::ReadEarlier(std::string(bytes.begin(), bytes.end()));
+    return true;
+}
+
 void PrintHowToApply(const std::wstring& target) {
     Print(L"Default associations written to %ls\n", target.c_str());
     Print(L"For new user profiles, run: Dism.exe /Online /Import-DefaultAppAssociations:\"%ls\"\n",
@@ -112,6 +140,29 @@ void PrintHowToApply(const std::wstring& target) {
     Print(L"For every sign-in, set the Group Policy \"Set a default associations configuration "
           L"file\" (Computer Configuration > Administrative Templates > Windows Components > "
           L"File Explorer) to this file.\n");
+    // The policy's own help text, DISM's and the Policy CSP's pages.
+    Print(L"The Group Policy applies only on PCs joined to a domain. Outside a domain, DISM's "
+          L"import reaches only profiles created after it, and the MDM policy "
+          L"ApplicationDefaults/DefaultAssociationsConfiguration needs a PC joined to Microsoft "
+          L"Entra.\n");
+}
+
+// The Version line of a -once file.
+void PrintVersion(std::uint32_t version, const std::optional<default_associations::Earlier>& earlier) {
+    const auto number = static_cast<unsigned long>(version);
+    if (!earlier || !earlier->version) {
+        Print(L"Version %lu: Windows applies these associations once to each user, as a suggestion "
+              L"they can change.\n",
+              number);
+    } else if (version == *earlier->version) {
+        Print(L"Version %lu, as before: the associations are unchanged, so Windows does not apply "
+              L"them again.\n",
+              number);
+    } else {
+        Print(L"Version %lu, one higher than before: the associations changed, so Windows applies "
+              L"them once more to each user.\n",
+              number);
+    }
 }
 
 }  // namespace
@@ -144,7 +195,16 @@ Outcome WriteDefaultAssociations(RootKey root, const ClientName& clientName,
         return Outcome::Failed;
     }
     const std::wstring target = TargetPath(clientName, options.file);
-    const std::string xml = DefaultAssociationsXml(findings, applicationName, options.once);
+    std::optional<default_associations::Earlier> earlier;
+    if (options.once && !ReadEarlierFile(target, earlier)) {
+        Print(L"Could not read the Version of %ls, so no default-associations file was written.\n",
+              target.c_str());
+        return Outcome::Refused;
+    }
+    const std::uint32_t version =
+        options.once ? default_associations::NewVersion(earlier, EntriesOf(findings, applicationName))
+                     : 0;
+    const std::string xml = DefaultAssociationsXml(findings, applicationName, version);
     if (target.empty() ||
         whole_file::Write(target, xml.data(), xml.size(), whole_file::Existing::Replace) !=
             whole_file::Written::Whole) {
@@ -154,5 +214,8 @@ Outcome WriteDefaultAssociations(RootKey root, const ClientName& clientName,
         return Outcome::Refused;
     }
     PrintHowToApply(target);
+    if (options.once) {
+        PrintVersion(version, earlier);
+    }
     return Outcome::Done;
 }

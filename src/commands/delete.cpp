@@ -43,8 +43,8 @@ void AddOpenWithPath(std::vector<std::wstring>& paths, const std::wstring& fileT
 
 // The file types whose Open with lists may name the class: those of the
 // layout, and any other that the client's FileAssociations names, which
-// someone may have added since. False, with its line printed, when that key
-// exists but cannot be read whole.
+// someone may have added since. False when that key exists but cannot be
+// read whole.
 bool FindOpenWithPaths(RootKey root, const ClientName& clientName,
                        std::vector<std::wstring>& paths) {
     for (const std::wstring& fileType : registration::FileTypes()) {
@@ -70,21 +70,35 @@ bool FindOpenWithPaths(RootKey root, const ClientName& clientName,
             AddOpenWithPath(paths, name);
         }
     }
-    if (status != registry::kNoMoreItems) {
-        Print(L"Failed to read the file types in %ls.\n", path.c_str());
-        return false;
+    return status == registry::kNoMoreItems;
+}
+
+// What one removal deletes, found before anything is deleted; the lines it
+// has to say go to notes.
+Removal FindRemoval(RootKey root, const ClientName& clientName, const DeleteOptions& options,
+                    std::vector<std::wstring>& notes) {
+    Removal removal;
+    removal.clientKeyPath = registration::ClientKeyPath(clientName);
+    if (options.all) {
+        removal.classKeyPath = registration::ClassKeyPath(registration::ProgId(clientName));
+        removal.typesRead = FindOpenWithPaths(root, clientName, removal.openWithPaths);
+        if (!removal.typesRead) {
+            notes.push_back(L"Failed to read the file types in " +
+                            registration::FileAssociationsPath(
+                                registration::CapabilitiesPath(clientName)) + L".\n");
+        }
     }
-    return true;
+    return removal;
 }
 
 // The RegisteredApplications value named clientName, if there is one.
 void ExportRegisteredApplication(reg_file::RegFile& file, RootKey root,
-                                 const ClientName& clientName) {
+                                 const ClientName& clientName, std::vector<std::wstring>& notes) {
     Key applications;
     const Status opened = registry::OpenKey(root, registration::kRegisteredApplicationsPath,
                                             Access::Read, applications);
     if (opened != kSuccess) {
-        Print(L"Failed to open RegisteredApplications key.\n");
+        notes.push_back(L"Failed to open RegisteredApplications key.\n");
         if (opened != registry::kFileNotFound) {
             file.MarkFailed();
         }
@@ -108,9 +122,26 @@ void ExportOpenWithValues(reg_file::RegFile& file, RootKey root, const Removal& 
     }
 }
 
-// Writes the backup: the client tree, its RegisteredApplications value and,
-// with -all, the class tree and the class's OpenWithProgids values. False
-// when it could not be written whole, and then nothing may be deleted.
+// The backup: the client tree, its RegisteredApplications value and, with
+// -all, the class tree and the class's OpenWithProgids values; the lines
+// reading it has to say go to notes.
+reg_file::RegFile BuildBackup(RootKey root, const ClientName& clientName, const Removal& removal,
+                              std::vector<std::wstring>& notes) {
+    reg_file::RegFile file;
+    file.AddTreeIfPresent(root, removal.clientKeyPath);
+    ExportRegisteredApplication(file, root, clientName, notes);
+    if (!removal.classKeyPath.empty()) {
+        file.AddTreeIfPresent(root, removal.classKeyPath);
+    }
+    ExportOpenWithValues(file, root, removal, registration::ProgId(clientName));
+    if (!removal.typesRead) {
+        file.MarkFailed();
+    }
+    return file;
+}
+
+// Writes the backup file. False when it could not be written whole, and then
+// nothing may be deleted.
 bool BackUpRegistration(RootKey root, const ClientName& clientName, const Removal& removal) {
     std::wstring directory;
     if (!platform::GetExecutableDirectory(directory)) {
@@ -118,15 +149,10 @@ bool BackUpRegistration(RootKey root, const ClientName& clientName, const Remova
         return false;
     }
     const std::wstring stem = BackupFileStem(clientName.Text());
-    reg_file::RegFile file;
-    file.AddTreeIfPresent(root, removal.clientKeyPath);
-    ExportRegisteredApplication(file, root, clientName);
-    if (!removal.classKeyPath.empty()) {
-        file.AddTreeIfPresent(root, removal.classKeyPath);
-    }
-    ExportOpenWithValues(file, root, removal, registration::ProgId(clientName));
-    if (!removal.typesRead) {
-        file.MarkFailed();
+    std::vector<std::wstring> notes;
+    const reg_file::RegFile file = BuildBackup(root, clientName, removal, notes);
+    for (const std::wstring& note : notes) {
+        Print(L"%ls", note.c_str());
     }
     if (file.Failed()) {
         Print(L"Failed to export registry keys to %ls\n",
@@ -206,14 +232,27 @@ OpenWithResult DeleteOpenWithValue(RootKey root, const std::wstring& path,
 
 }  // namespace
 
-Outcome DeleteBrowser(RootKey root, const ClientName& clientName, const DeleteOptions& options) {
-    Removal removal;
-    removal.clientKeyPath = registration::ClientKeyPath(clientName);
-    const std::wstring progId = registration::ProgId(clientName);
-    if (options.all) {
-        removal.classKeyPath = registration::ClassKeyPath(progId);
-        removal.typesRead = FindOpenWithPaths(root, clientName, removal.openWithPaths);
+std::wstring RemovalBackupPath(RootKey root, const ClientName& clientName,
+                              const DeleteOptions& options) {
+    std::wstring directory;
+    const std::wstring stem = BackupFileStem(clientName.Text());
+    if (!platform::GetExecutableDirectory(directory)) {
+        return stem + L".reg";
     }
+    std::vector<std::wstring> notes;  // the removal says them
+    const Removal removal = FindRemoval(root, clientName, options, notes);
+    const reg_file::RegFile file = BuildBackup(root, clientName, removal, notes);
+    return file.Failed() ? NumberedBackupPath(directory, stem, 1)
+                         : BackupFilePath(directory, stem, file.Bytes());
+}
+
+Outcome DeleteBrowser(RootKey root, const ClientName& clientName, const DeleteOptions& options) {
+    std::vector<std::wstring> notes;
+    const Removal removal = FindRemoval(root, clientName, options, notes);
+    for (const std::wstring& note : notes) {
+        Print(L"%ls", note.c_str());
+    }
+    const std::wstring progId = registration::ProgId(clientName);
     if (!options.noBackup && !BackUpRegistration(root, clientName, removal)) {
         return Outcome::Failed;
     }

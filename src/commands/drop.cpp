@@ -51,6 +51,20 @@ void RefuseBatchFile(const std::wstring& path) {
           path.c_str());
 }
 
+// A program for a processor that Windows on this one emulates only in other
+// builds: which ones, and which this is.
+void PrintOtherBuild(const std::wstring& program, std::uint16_t machine, std::uint16_t native,
+                     std::uint32_t build) {
+    const program_image::BuildRange builds = *program_image::BuildsThatRun(machine, native);
+    const std::wstring which =
+        build < builds.from ? L"from " + program_image::BuildName(builds.from) + L" on"
+                            : L"only before " + program_image::BuildName(builds.until);
+    Print(L"%ls is built for %ls, which %ls Windows runs %ls, and this Windows is %ls; %ls.\n",
+          program.c_str(), program_image::MachineName(machine).c_str(),
+          program_image::MachineName(native).c_str(), which.c_str(),
+          program_image::BuildName(build).c_str(), kExpected);
+}
+
 // Whether the PE header shows a windowed program this Windows can start;
 // otherwise says why it is no browser. The console forms register anything,
 // but the drop is the gesture for browsers.
@@ -59,7 +73,8 @@ bool IsBrowserProgram(const std::wstring& program) {
     const program_image::Header header =
         program_image::ReadHeader(platform::ReadFileStart(program, program_image::kHeaderBytes));
     const std::uint16_t native = platform::NativeMachine();
-    switch (program_image::Judge(header, native)) {
+    const std::uint32_t build = platform::QueryWindowsVersion().build;
+    switch (program_image::Judge(header, native, build)) {
     case Verdict::Browser:
         return true;
     case Verdict::NotAProgram:
@@ -75,6 +90,9 @@ bool IsBrowserProgram(const std::wstring& program) {
               program_image::MachineName(header.machine).c_str(), windows.c_str(), kExpected);
         break;
     }
+    case Verdict::OtherBuild:
+        PrintOtherBuild(program, header.machine, native, build);
+        break;
     }
     return false;
 }

@@ -1,8 +1,11 @@
 // Settings: opens the client's own page in Settings > Default apps, where
 // Windows 11 (with the 2023-04 update or later) offers its "Set default"
-// button. Earlier builds ignore the client and open the general page.
-// Windows 7 and 8 have no ms-settings: page for it; there Control Panel's
-// Default Programs shows the client instead.
+// button. Earlier builds ignore the client and open the general page, and
+// the line after says where to click there. Windows 7 and 8 have no
+// ms-settings: page for it; there Control Panel's Default Programs shows the
+// client instead. From Windows 10 on that call only shows a message pointing
+// to Settings ("IApplicationAssociationRegistrationUI::
+// LaunchAdvancedAssociationUI"), so it is made only before Windows 10.
 #include <string>
 
 #include "commands/commands.h"
@@ -50,6 +53,32 @@ bool IsRegisteredApplication(RootKey root, const registration::ClientName& clien
     return status == registry::kSuccess || status == registry::kMoreData;
 }
 
+// The update build revision (UBR) of this Windows, which RtlGetVersion does
+// not give; 0 when it cannot be read.
+std::uint32_t UpdateRevision() {
+    registry::Key currentVersion;
+    std::uint32_t revision = 0;
+    if (registry::OpenKey(RootKey::LocalMachine, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                          registry::Access::Read, currentVersion) != registry::kSuccess ||
+        registry::ReadDword(currentVersion, L"UBR", revision) != registry::kSuccess) {
+        return 0;
+    }
+    return revision;
+}
+
+// Where to click on the general Default apps page, which opens in place of
+// the client's own page on earlier builds.
+void PrintWhereToClick(platform::DefaultAppsPage page, const registration::ClientName& clientName) {
+    if (page == platform::DefaultAppsPage::GeneralWithWebBrowser) {
+        Print(L"This Windows opens the general page: under Web browser, click the browser named "
+              L"there and choose %ls.\n",
+              clientName.c_str());
+    } else if (page == platform::DefaultAppsPage::GeneralWithAppList) {
+        Print(L"This Windows opens the general page: click %ls in its list of apps.\n",
+              clientName.c_str());
+    }
+}
+
 }  // namespace
 
 Outcome OpenDefaultAppsSettings(RootKey root, const registration::ClientName& clientName) {
@@ -61,9 +90,12 @@ Outcome OpenDefaultAppsSettings(RootKey root, const registration::ClientName& cl
                              (root == RootKey::CurrentUser ? L"registeredAppUser="
                                                            : L"registeredAppMachine=") +
                              PercentEncodeUtf8(clientName.Text());
+    const platform::DefaultAppsPage page =
+        platform::DefaultAppsPageOf(platform::QueryWindowsVersion(), UpdateRevision);
     if (!platform::OpenWithShell(uri)) {
         Print(L"Failed to open Settings: %ls\n", uri.c_str());
-        if (platform::OpenDefaultPrograms(clientName.Text())) {
+        if (page == platform::DefaultAppsPage::ControlPanel &&
+            platform::OpenDefaultPrograms(clientName.Text())) {
             Print(L"Opened Control Panel > Default Programs for %ls instead.\n", clientName.c_str());
             return Outcome::Done;
         }
@@ -74,5 +106,6 @@ Outcome OpenDefaultAppsSettings(RootKey root, const registration::ClientName& cl
         return Outcome::Failed;
     }
     Print(L"Opened Settings > Default apps for %ls.\n", clientName.c_str());
+    PrintWhereToClick(page, clientName);
     return Outcome::Done;
 }

@@ -9,6 +9,9 @@ namespace {
 
 constexpr const wchar_t* kDeviceNames[] = {L"CON", L"PRN", L"AUX", L"NUL"};
 constexpr const wchar_t* kNumberedDevices[] = {L"COM", L"LPT"};
+// What follows COM or LPT in a device name: a digit, or the superscript one,
+// two or three of Latin-1 ("Naming Files, Paths, and Namespaces").
+constexpr wchar_t kDeviceNumbers[] = L"0123456789\u00B9\u00B2\u00B3";
 
 bool IsForbidden(wchar_t ch) {
     return ch < 0x20 || std::wstring(L"<>:\"/\\|?*").find(ch) != std::wstring::npos;
@@ -33,8 +36,8 @@ bool IsDeviceName(const std::wstring& part) {
         }
     }
     for (const wchar_t* device : kNumberedDevices) {
-        if (upper.size() == 4 && upper.compare(0, 3, device) == 0 && upper[3] >= L'1' &&
-            upper[3] <= L'9') {
+        if (upper.size() == 4 && upper.compare(0, 3, device) == 0 &&
+            std::wstring(kDeviceNumbers).find(upper[3]) != std::wstring::npos) {
             return true;
         }
     }
@@ -56,6 +59,26 @@ bool PathFits(const std::wstring& target) {
 bool HoldsBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
     std::vector<std::uint8_t> existing;
     return platform::ReadWholeFile(path, existing) && existing == bytes;
+}
+
+// The first number from first on whose name no file has, or whose file
+// holds bytes already (then holds is true); past kMaxBackupNumber when every
+// name is another backup's.
+int BackupNumber(const std::wstring& directory, const std::wstring& stem,
+                 const std::vector<std::uint8_t>& bytes, int first, bool& holds) {
+    holds = false;
+    int number = first;
+    for (; number <= kMaxBackupNumber; ++number) {
+        const std::wstring path = NumberedBackupPath(directory, stem, number);
+        if (!platform::IsExistingFile(path)) {
+            break;
+        }
+        if (HoldsBytes(path, bytes)) {
+            holds = true;
+            break;
+        }
+    }
+    return number;
 }
 
 // Writes bytes to target unless a file has that name; prints why not when it
@@ -102,20 +125,25 @@ std::wstring NumberedBackupPath(const std::wstring& directory, const std::wstrin
     return directory + L"\\" + stem + suffix + L".reg";
 }
 
+std::wstring BackupFilePath(const std::wstring& directory, const std::wstring& stem,
+                            const std::vector<std::uint8_t>& bytes) {
+    bool holds = false;
+    const int number = BackupNumber(directory, stem, bytes, 1, holds);
+    return NumberedBackupPath(directory, stem, number <= kMaxBackupNumber ? number : kMaxBackupNumber);
+}
+
 bool WriteBackupFile(const std::wstring& directory, const std::wstring& stem,
                      const std::vector<std::uint8_t>& bytes) {
     using whole_file::Written;
-    for (int number = 1; number <= kMaxBackupNumber; ++number) {
+    bool holds = false;
+    for (int number = BackupNumber(directory, stem, bytes, 1, holds); number <= kMaxBackupNumber;
+         number = BackupNumber(directory, stem, bytes, number + 1, holds)) {
         const std::wstring target = NumberedBackupPath(directory, stem, number);
         if (!PathFits(target)) {
             return false;
         }
-        const bool taken = platform::IsExistingFile(target);
-        if (taken && HoldsBytes(target, bytes)) {
-            Print(L"Successfully exported registry keys to %ls\n", target.c_str());
-            return true;
-        }
-        const Written written = taken ? Written::NameTaken : WriteNewBackup(target, bytes);
+        // A name taken since it was looked at is passed over like any other.
+        const Written written = holds ? Written::Whole : WriteNewBackup(target, bytes);
         if (written == Written::Whole) {
             Print(L"Successfully exported registry keys to %ls\n", target.c_str());
             return true;

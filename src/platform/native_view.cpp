@@ -82,9 +82,32 @@ std::wstring WithNativeSystemDirectory(const std::wstring& path,
     return windowsDirectory + L"\\Sysnative" + path.substr(system.size());
 }
 
-std::wstring NativeShortcutTarget(const std::wstring& expandedRaw, bool expandedRawExists,
-                                  const std::wstring& adjustedTarget) {
-    return expandedRawExists && !expandedRaw.empty() ? expandedRaw : adjustedTarget;
+std::wstring NativeShortcutTarget(const shell_link::Link& link, const std::wstring& linkPath,
+                                  const ShortcutLookups& lookups) {
+    std::wstring relative;
+    if (!link.relativePath.empty()) {
+        const bool absolute = link.relativePath[0] == L'\\' || link.relativePath[0] == L'/' ||
+                              (link.relativePath.size() >= 2 && link.relativePath[1] == L':');
+        const std::size_t slash = linkPath.find_last_of(L"\\/");
+        const std::wstring folder = slash == std::wstring::npos ? L"" : linkPath.substr(0, slash + 1);
+        relative = lookups.fullPath(absolute ? link.relativePath : folder + link.relativePath);
+    }
+    const std::wstring candidates[] = {
+        link.linkInfoPath,
+        link.environmentPath.empty() ? std::wstring() : lookups.expand(link.environmentPath),
+        relative,
+    };
+    for (const std::wstring& candidate : candidates) {
+        if (!candidate.empty() && lookups.exists(candidate)) {
+            return candidate;
+        }
+    }
+    for (const std::wstring& candidate : candidates) {
+        if (!candidate.empty()) {
+            return candidate;
+        }
+    }
+    return std::wstring();
 }
 
 }  // namespace platform

@@ -2,11 +2,15 @@
 // Marovendel, a 32-bit program, runs under WOW64, where %ProgramFiles% means
 // Program Files (x86), System32 is SysWOW64 and a shortcut's target is read
 // with the same adjustment. A link is opened by 64-bit Explorer, so whatever
-// a command or a shortcut names is looked for where 64-bit Windows finds it.
+// a command or a shortcut names is looked for where 64-bit Windows finds it
+// (The Old New Thing, 2016-02-29 and 2023-02-08, on the shortcut's stored
+// target and its environment block).
 // These rules are pure; the Windows platform applies them under WOW64 only.
 #pragma once
 
 #include <string>
+
+#include "platform/shell_link.h"
 
 namespace platform {
 
@@ -21,14 +25,24 @@ std::wstring WithNativeVariables(const std::wstring& text);
 std::wstring WithNativeSystemDirectory(const std::wstring& path,
                                        const std::wstring& windowsDirectory);
 
-// The program a shortcut starts for 64-bit Explorer. rawTarget is the target
-// as stored (IShellLink's SLGP_RAWPATH: environment variables unexpanded,
-// from the link's environment-variable data block when it has one);
-// adjustedTarget is the target as a 32-bit reader gets it, which under WOW64
-// may have %ProgramFiles% read as Program Files (x86). expandedRaw is
-// rawTarget expanded the 64-bit way. The raw target wins when it names an
-// existing file (exists tells); otherwise the adjusted reading stands.
-std::wstring NativeShortcutTarget(const std::wstring& expandedRaw, bool expandedRawExists,
-                                  const std::wstring& adjustedTarget);
+// The platform's answers a shortcut's target is looked up with.
+struct ShortcutLookups {
+    bool (*exists)(const std::wstring& path);          // an existing file
+    std::wstring (*expand)(const std::wstring& text);  // %variables%, the 64-bit way
+    std::wstring (*fullPath)(const std::wstring& path);
+};
+
+// The program a shortcut at linkPath starts for 64-bit Explorer, from what
+// its file stores, the first that names an existing file:
+// - the LinkInfo path, the target as it was when the link was saved;
+// - the environment block's path expanded the 64-bit way, which a 64-bit
+//   writer's %ProgramFiles% needs, while a 32-bit writer's names Program
+//   Files (x86) and so comes only after the LinkInfo path;
+// - the relative path from the link's folder, which finds a program on a
+//   stick whose drive letter changed.
+// When none exists, the first of them the link holds; empty when it holds
+// none, and then only the shell can read its target.
+std::wstring NativeShortcutTarget(const shell_link::Link& link, const std::wstring& linkPath,
+                                  const ShortcutLookups& lookups);
 
 }  // namespace platform

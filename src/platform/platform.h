@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/folder_access.h"
+#include "platform/windows_version.h"
 
 namespace platform {
 
@@ -177,6 +178,10 @@ std::vector<std::uint8_t> ReadFileStart(const std::wstring& path, std::size_t co
 // 0x8664 x64, 0xAA64 ARM64), whatever the running exe is built for; 0 when
 // it cannot be told.
 std::uint16_t NativeMachine();
+
+// The version of Windows that runs, from RtlGetVersion, which no manifest
+// changes; zeros when it cannot be told.
+WindowsVersion QueryWindowsVersion();
 
 // Reads one line typed in the console, without its line end, after flushing
 // standard output. False when nothing more can be read.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/console_window.h"
+#include "platform/line_wrap.h"
 #include "platform/output_buffer.h"
 #include "platform/platform.h"
 #include "platform/win32_parent.h"
@@ -89,12 +90,48 @@ private:
     bool console_ = false;
 };
 
-OutputBuffer& Output() {
-    // Made first, so it outlives the buffer that writes to it.
-    static const StandardOutput standardOutput(STD_OUTPUT_HANDLE);
-    static OutputBuffer buffer(kOutputPieceChars,
-                               [](const std::wstring& piece) { standardOutput.Write(piece); });
-    return buffer;
+// The width standard output is wrapped to: the window's, in a console window
+// of Marovendel's own (where it would pause before it exits); 0 anywhere
+// else, so that a pipe, a file or a shared console gets the text as it is.
+std::size_t WrapWidth() {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!OwnsConsoleWindow() || !GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) {
+        return 0;
+    }
+    // Rows are as wide as the buffer; a window narrower than that shows less.
+    const int window = info.srWindow.Right - info.srWindow.Left + 1;
+    const int width = window < info.dwSize.X ? window : info.dwSize.X;
+    return width > 0 ? static_cast<std::size_t>(width) : 0;
+}
+
+// Standard output gathered into pieces, and wrapped to the window on the
+// way out (line_wrap.h).
+class PendingOutput {
+public:
+    PendingOutput()
+        : wrapper_(WrapWidth()),
+          buffer_(kOutputPieceChars,
+                  [this](const std::wstring& piece) { output_.Write(wrapper_.Wrap(piece)); }) {}
+    ~PendingOutput() { Flush(); }
+    PendingOutput(const PendingOutput&) = delete;
+    PendingOutput& operator=(const PendingOutput&) = delete;
+
+    void Append(const std::wstring& text) { buffer_.Append(text); }
+    void Flush() {
+        buffer_.Flush();
+        output_.Write(wrapper_.Flush());
+    }
+
+private:
+    // In this order, so that each outlives what writes to it.
+    const StandardOutput output_{STD_OUTPUT_HANDLE};
+    LineWrapper wrapper_;
+    OutputBuffer buffer_;
+};
+
+PendingOutput& Output() {
+    static PendingOutput output;
+    return output;
 }
 
 }  // namespace

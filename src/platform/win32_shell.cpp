@@ -128,7 +128,7 @@ std::wstring Because(const wchar_t* what, HRESULT result) {
 // delivers the notice before SHChangeNotify returns.
 constexpr UINT kAssociationsChangedFlags = SHCNF_IDLIST | SHCNF_FLUSH;
 
-// Longest text read from a shell link's path or arguments.
+// Longest text read from a shell link's path.
 constexpr int kMaxLinkText = 32768;
 
 bool IsBlank(const std::wstring& text) {
@@ -224,10 +224,36 @@ std::wstring ProgramDisplayName(const std::wstring& path) {
 
 namespace {
 
-// The link's target as GetPath gives it with flags; empty when it names none.
-std::wstring LinkPath(IShellLinkW& link, DWORD flags) {
+// Longest shell link file read; the sizes [MS-SHLLINK] allows keep real ones
+// far below it.
+constexpr std::size_t kMaxLinkBytes = 1 << 20;
+
+// text in the system's ANSI code page, as the link's 8-bit strings are.
+std::wstring FromAnsiCodePage(const std::string& text) {
+    const int size = static_cast<int>(text.size());
+    const int wide = text.empty() ? 0 : MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (wide <= 0) {
+        return std::wstring();
+    }
+    std::wstring out(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, &out[0], wide);
+    return out;
+}
+
+// The link's target as the shell gives it (GetPath, variables expanded in
+// this process's view); empty when it names none.
+std::wstring ShellTarget(const std::wstring& path) {
+    ComApartment apartment;
+    ComPointer<IShellLinkW> link;
+    ComPointer<IPersistFile> file;
+    if (FAILED(CreateInstance(CLSID_ShellLink, IID_IShellLinkW, link.Out())) ||
+        FAILED(link->QueryInterface(IID_IPersistFile, file.Out())) ||
+        FAILED(file->Load(path.c_str(), STGM_READ))) {
+        return std::wstring();
+    }
     std::vector<wchar_t> target(kMaxLinkText, L'\0');
-    if (link.GetPath(target.data(), kMaxLinkText, nullptr, flags) != S_OK) {
+    // S_FALSE: the link names no file.
+    if (link->GetPath(target.data(), kMaxLinkText, nullptr, 0) != S_OK) {
         return std::wstring();
     }
     target.back() = L'\0';
@@ -237,37 +263,26 @@ std::wstring LinkPath(IShellLinkW& link, DWORD flags) {
 }  // namespace
 
 bool ReadShortcut(const std::wstring& path, Shortcut& out) {
-    ComApartment apartment;
-    ComPointer<IShellLinkW> link;
-    ComPointer<IPersistFile> file;
-    if (FAILED(CreateInstance(CLSID_ShellLink, IID_IShellLinkW, link.Out())) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, file.Out())) ||
-        FAILED(file->Load(path.c_str(), STGM_READ))) {
+    // The file is read as 64-bit Explorer reads it (native_view.h), not
+    // through IShellLink: under WOW64 that gives a 32-bit process the
+    // target with %ProgramFiles% read as Program Files (x86), and it never
+    // tells the relative path. The shell is asked only for a target the
+    // file holds in no other form, an ID list or a network share.
+    shell_link::Link link;
+    if (!shell_link::Parse(ReadFileStart(path, kMaxLinkBytes), FromAnsiCodePage, link)) {
         return false;
     }
-    // Flags 0: the target's long path with environment variables expanded.
-    // Under WOW64 the shell expands them in this 32-bit process's view, so a
-    // link to C:\Program Files\X reads as C:\Program Files (x86)\X; the
-    // raw path, expanded the 64-bit way, is what Explorer starts.
-    // S_FALSE: the link names no file.
-    const std::wstring adjusted = LinkPath(*link, 0);
-    if (adjusted.empty()) {
+    static constexpr ShortcutLookups kLookups = {IsExistingFile, ExpandEnvironment, FullPath};
+    std::wstring target = NativeShortcutTarget(link, path, kLookups);
+    if (target.empty() && link.hasIdList) {
+        target = ShellTarget(path);
+    }
+    if (target.empty()) {
         return false;
     }
-    const std::wstring raw = ExpandEnvironment(LinkPath(*link, SLGP_RAWPATH));
-    std::vector<wchar_t> arguments(kMaxLinkText, L'\0');
-    if (FAILED(link->GetArguments(arguments.data(), kMaxLinkText))) {
-        return false;
-    }
-    std::vector<wchar_t> folder(kMaxLinkText, L'\0');
-    if (FAILED(link->GetWorkingDirectory(folder.data(), kMaxLinkText))) {
-        folder[0] = L'\0';  // the arguments still count; only the warning needs it
-    }
-    arguments.back() = L'\0';
-    folder.back() = L'\0';
-    out.target = NativeShortcutTarget(raw, !raw.empty() && IsExistingFile(raw), adjusted);
-    out.arguments = arguments.data();
-    out.workingDirectory = folder.data();
+    out.target = target;
+    out.arguments = link.arguments;
+    out.workingDirectory = link.workingDirectory;
     return true;
 }
 

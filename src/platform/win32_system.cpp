@@ -174,4 +174,29 @@ std::uint16_t NativeMachine() {
     return MachineOfArchitecture(info.wProcessorArchitecture);
 }
 
+namespace {
+
+using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+
+}  // namespace
+
+WindowsVersion QueryWindowsVersion() {
+    // GetVersionExW answers 6.2 to an exe whose manifest names no later
+    // Windows; RtlGetVersion (ntdll, in every process) tells the truth.
+    WindowsVersion version;
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const auto getVersion =
+        ntdll == nullptr ? nullptr
+                         : reinterpret_cast<RtlGetVersionFunction>(
+                               reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlGetVersion")));
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (getVersion != nullptr && getVersion(&info) == 0) {  // STATUS_SUCCESS
+        version.major = info.dwMajorVersion;
+        version.minor = info.dwMinorVersion;
+        version.build = info.dwBuildNumber;
+    }
+    return version;
+}
+
 }  // namespace platform

@@ -10,18 +10,37 @@ constexpr std::uint16_t kX64 = 0x8664;
 constexpr std::uint16_t kArm = 0x01C4;
 constexpr std::uint16_t kArm64 = 0xAA64;
 
+// Builds named where a range starts or ends.
+constexpr std::uint32_t kWindows11 = 22000;
+constexpr std::uint32_t kWindows11Version24H2 = 26100;
+
+// Programs for machine that Windows on a processor starts, in builds.
+struct Runs {
+    std::uint16_t machine;  // 0 ends the list
+    BuildRange builds;
+};
 struct Processor {
     std::uint16_t machine;
     const wchar_t* name;
-    // The machine types of the programs Windows on this processor starts:
-    // its own, and those it emulates or runs through WOW64 (0 ends the list).
-    std::uint16_t runs[5];
+    // Its own programs, and those it emulates or runs through WOW64.
+    Runs runs[5];
 };
 constexpr Processor kProcessors[] = {
-    {kX86, L"x86", {kX86}},
-    {kX64, L"x64", {kX86, kX64}},
-    {kArm, L"ARM", {kArm}},
-    {kArm64, L"ARM64", {kArm64, kArm, kX86, kX64}},
+    {kX86, L"x86", {{kX86, {}}}},
+    {kX64, L"x64", {{kX86, {}}, {kX64, {}}}},
+    {kArm, L"ARM", {{kArm, {}}}},
+    {kArm64,
+     L"ARM64",
+     {{kArm64, {}}, {kArm, {0, kWindows11Version24H2}}, {kX86, {}}, {kX64, {kWindows11, 0}}}},
+};
+
+struct NamedBuild {
+    std::uint32_t build;
+    const wchar_t* name;
+};
+constexpr NamedBuild kNamedBuilds[] = {
+    {kWindows11, L"Windows 11"},
+    {kWindows11Version24H2, L"Windows 11 24H2"},
 };
 
 const Processor* Find(std::uint16_t machine) {
@@ -70,25 +89,47 @@ Header ReadHeader(const std::vector<std::uint8_t>& start) {
     return header;
 }
 
-Verdict Judge(const Header& header, std::uint16_t nativeMachine) {
+std::optional<BuildRange> BuildsThatRun(std::uint16_t machine, std::uint16_t nativeMachine) {
+    const Processor* native = Find(nativeMachine);
+    if (native == nullptr) {
+        return std::nullopt;
+    }
+    for (const Runs& runs : native->runs) {
+        if (runs.machine != 0 && runs.machine == machine) {
+            return runs.builds;
+        }
+    }
+    return std::nullopt;
+}
+
+Verdict Judge(const Header& header, std::uint16_t nativeMachine, std::uint32_t build) {
     if (!header.valid ||
         (header.subsystem != kSubsystemGui && header.subsystem != kSubsystemConsole)) {
         return Verdict::NotAProgram;
     }
-    const Processor* native = Find(nativeMachine);
     if (Find(header.machine) == nullptr) {
         return Verdict::OtherProcessor;
     }
-    if (native != nullptr) {
-        bool runs = false;
-        for (std::uint16_t machine : native->runs) {
-            runs = runs || (machine != 0 && machine == header.machine);
-        }
-        if (!runs) {
+    if (Find(nativeMachine) != nullptr) {
+        const std::optional<BuildRange> builds = BuildsThatRun(header.machine, nativeMachine);
+        if (!builds) {
             return Verdict::OtherProcessor;
+        }
+        if (build != 0 && (build < builds->from || (builds->until != 0 && build >= builds->until))) {
+            return Verdict::OtherBuild;
         }
     }
     return header.subsystem == kSubsystemConsole ? Verdict::ConsoleProgram : Verdict::Browser;
+}
+
+std::wstring BuildName(std::uint32_t build) {
+    std::wstring name = L"build " + std::to_wstring(build);
+    for (const NamedBuild& named : kNamedBuilds) {
+        if (named.build == build) {
+            name += std::wstring(L" (") + named.name + L")";
+        }
+    }
+    return name;
 }
 
 std::wstring MachineName(std::uint16_t machine) {

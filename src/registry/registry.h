@@ -136,6 +136,12 @@ enum StringTypes : std::uint32_t {
 Status ReadString(const Key& key, const wchar_t* name, std::uint32_t accepted,
                   std::size_t maxBytes, std::wstring& text);
 
+// A REG_DWORD value's number, read little-endian as the registry stores it.
+// Fails with kFileNotFound when the value is missing, kUnsupportedType when
+// it is not four bytes of REG_DWORD, and with any other failure as the
+// registry reports it.
+Status ReadDword(const Key& key, const wchar_t* name, std::uint32_t& number);
+
 // RegEnumKeyExW: fails with kMoreData when the name is longer than
 // maxNameChars, kNoMoreItems past the last subkey.
 Status EnumKey(const Key& key, std::uint32_t index, std::size_t maxNameChars, std::wstring& name);

@@ -75,6 +75,13 @@ class DefaultsTest(unittest.TestCase):
         root = ElementTree.fromstring(self.read(target))
         self.assertEqual(root.attrib, {"Version": "1"})
         self.assertEqual({element.get("Suggested") for element in root}, {"true"})
+        self.assertIn("\nVersion 1: ", result.stdout)
+        # The same associations again keep their Version, so Windows does not
+        # impose them a second time.
+        again = self.prefix.marovendel("defaults", "HKLM", NAME, target, "-once")
+        self.assertEqual(again.status, 0, again)
+        self.assertEqual(ElementTree.fromstring(self.read(target)).attrib, {"Version": "1"})
+        self.assertIn("\nVersion 1, as before: ", again.stdout)
 
 
 class DriveWarningTest(unittest.TestCase):

@@ -22,6 +22,21 @@ HELPERS = ("MAROVENDEL_VERSIONED_BROWSER", "MAROVENDEL_MAKE_SHORTCUT", "MAROVEND
            "MAROVENDEL_WINDOWED_BROWSER")
 
 
+def with_relative_path(link, relative):
+    """A shell link's bytes with RELATIVE_PATH added ([MS-SHLLINK]): the
+    HasRelativePath flag, and the counted Unicode string after the ID list
+    and the LinkInfo, before the other StringData."""
+    flags = struct.unpack_from("<I", link, 0x14)[0]
+    assert flags & 0x80 and not flags & 0x8, hex(flags)  # Unicode, none yet
+    at = 0x4C
+    if flags & 0x1:
+        at += 2 + struct.unpack_from("<H", link, at)[0]
+    if flags & 0x2:
+        at += struct.unpack_from("<I", link, at)[0]
+    string = struct.pack("<H", len(relative)) + relative.encode("utf-16-le")
+    return link[:0x14] + struct.pack("<I", flags | 0x8) + link[0x18:at] + string + link[at:]
+
+
 def registered(name):
     return ("Portable browser registered successfully.\nhttp/https: %sURL\n"
             "Opened Settings > Default apps for %s.\n" % (name, name))
@@ -87,6 +102,34 @@ class DropTest(unittest.TestCase):
                          "Warning: the shortcut starts the browser in C:\\Apps\\Web, but links start"
                          " it elsewhere, so relative paths in its arguments (--profile Data) will"
                          " point elsewhere; give full paths in the shortcut.\n")
+
+    def test_a_shortcut_on_a_stick_whose_drive_letter_changed_finds_its_program(self):
+        # Made by the shell on E:, then the stick comes back as F:. Wine's
+        # link object stores no usable relative path (its SetRelativePath
+        # writes the string without its flag), so it is added as Windows
+        # writes it: RELATIVE_PATH, first of the StringData after LinkInfo.
+        p = self.prefix
+        stick = os.path.join(p.path, "stick")
+        os.makedirs(os.path.join(stick, "PortableApps", "Web"))
+        shutil.copy2(os.environ["MAROVENDEL_WINDOWED_BROWSER"],
+                     os.path.join(stick, "PortableApps", "Web", "web.exe"))
+        shutil.copy2(os.environ["MAROVENDEL_MAKE_SHORTCUT"],
+                     os.path.join(p.tools, "make_shortcut.exe"))
+        letter_e = os.path.join(p.path, "dosdevices", "e:")
+        os.symlink(stick, letter_e)
+        made = p.run("C:\\Tools\\make_shortcut.exe", "E:\\PortableApps\\Web.lnk",
+                     "E:\\PortableApps\\Web\\web.exe")
+        self.assertEqual(made.status, 0, made)
+        lnk = os.path.join(stick, "PortableApps", "Web.lnk")
+        with open(lnk, "rb") as handle:
+            data = with_relative_path(handle.read(), ".\\Web\\web.exe")
+        with open(lnk, "wb") as handle:
+            handle.write(data)
+        os.remove(letter_e)
+        os.symlink(stick, os.path.join(p.path, "dosdevices", "f:"))
+        result = p.marovendel("F:\\PortableApps\\Web.lnk")
+        self.assertEqual(result.stdout, registered("web"))
+        self.assertEqual(self.command_of("web"), "F:\\PortableApps\\Web\\web.exe")
 
     def test_a_name_held_by_another_program_is_kept_unless_that_program_is_gone(self):
         p = self.prefix

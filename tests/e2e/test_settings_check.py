@@ -228,6 +228,26 @@ class SettingsTest(unittest.TestCase):
             self.assertEqual(handle.read(), "ms-settings:defaultapps?registeredAppUser="
                                             "Mine%20%C3%A9%20%F0%9F%8C%90\n")
 
+    def test_windows_10_opens_the_general_page_and_says_where_to_click(self):
+        # Wine reports the version HKCU\Software\Wine names, to RtlGetVersion
+        # too; a new prefix is Windows 7, where Settings has no such page.
+        record = os.environ.get("MAROVENDEL_RECORD_ARGUMENTS")
+        if not record:
+            self.skipTest("helper program not built")
+        p = self.prefix
+        shutil.copy2(record, os.path.join(p.tools, "record_arguments.exe"))
+        self.assertEqual(p.reg_import_text(SETTINGS_PROTOCOL).status, 0)
+        self.assertEqual(p.marovendel("HKCU", "Foo", "C:\\Users\\me\\foo.exe").status, 0)
+        opened = "Opened Settings > Default apps for Foo.\n"
+        for version, lines in (
+                ("win10", opened + "This Windows opens the general page: under Web browser, click the"
+                                   " browser named there and choose Foo.\n"),
+                ("win81", opened)):
+            with self.subTest(version=version):
+                p.reg("add", "HKCU\\Software\\Wine", "/v", "Version", "/d", version, "/f")
+                result = p.marovendel("settings", "HKCU", "Foo")
+                self.assertEqual((result.status, result.stdout), (0, lines))
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -101,6 +101,26 @@ class Wow64Test(unittest.TestCase):
         self.assertEqual(
             self.default_of("HKCU\\%s\\Versioned Test Browser\\shell\\open\\command" % CLIENTS), FOO)
 
+    def test_a_shortcut_a_32_bit_program_wrote_starts_the_program_in_program_files_x86(self):
+        # Its block says %ProgramFiles%, which meant Program Files (x86) to
+        # its writer; 64-bit Explorer starts the saved path, so must we, even
+        # where Program Files holds a program of the same name.
+        browser = os.environ.get("MAROVENDEL_VERSIONED_BROWSER")
+        if not browser:
+            self.skipTest("versioned_browser not built")
+        p = self.prefix
+        x86 = "C:\\Program Files (x86)\\Foo\\foo.exe"
+        for program in (FOO, x86):
+            p.put(program, browser)
+        link = "C:\\Users\\Public\\Desktop\\Foo.lnk"
+        p.put(link)
+        with open(p.unix_path(link), "wb") as handle:
+            handle.write(shell_link(x86, "%ProgramFiles%\\Foo\\foo.exe"))
+        result = p.marovendel(link)
+        self.assertIn("Portable browser registered successfully.", result.stdout)
+        self.assertEqual(
+            self.default_of("HKCU\\%s\\Versioned Test Browser\\shell\\open\\command" % CLIENTS), x86)
+
     def test_output_into_a_pipe_from_a_terminal_never_waits(self):
         # wine Marovendel.exe list HKCU | cat, typed in a terminal.
         terminal, keyboard = pty.openpty()

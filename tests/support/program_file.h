@@ -11,6 +11,7 @@ namespace test_program {
 constexpr std::uint16_t kX86 = 0x014C;
 constexpr std::uint16_t kX64 = 0x8664;
 constexpr std::uint16_t kArm64 = 0xAA64;
+constexpr std::uint16_t kArm = 0x01C4;  // 32-bit ARM (Thumb-2)
 constexpr std::uint16_t kGui = 2;
 constexpr std::uint16_t kConsole = 3;
 
@@ -22,7 +23,7 @@ inline void Put16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_
 inline std::vector<std::uint8_t> Program(std::uint16_t machine = kX64,
                                          std::uint16_t subsystem = kGui) {
     constexpr std::size_t kPe = 0x80;
-    const bool wide = machine != kX86;  // PE32+ for 64-bit machines
+    const bool wide = machine != kX86 && machine != kArm;  // PE32+ for 64-bit machines
     std::vector<std::uint8_t> bytes(0x200, 0);
     bytes[0] = 'M';
     bytes[1] = 'Z';

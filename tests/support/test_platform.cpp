@@ -4,8 +4,11 @@
 #include <map>
 #include <set>
 
+#include "platform/native_view.h"
 #include "platform/output_buffer.h"
 #include "platform/platform.h"
+#include "platform/shell_link.h"
+#include "support/shell_link_file.h"
 
 namespace {
 
@@ -45,7 +48,6 @@ struct Machine {
     std::map<std::wstring, std::wstring> environment;  // by upper-case name
     std::wstring currentFolder = L"C:\\Users\\User";
     std::map<std::wstring, std::wstring> displayNames;
-    std::map<std::wstring, platform::Shortcut> shortcuts;
     std::map<std::wstring, std::wstring> defaults;
     std::wstring defaultsFailure;  // empty: answer from defaults
     std::vector<std::wstring> queriedDefaults;
@@ -54,6 +56,7 @@ struct Machine {
     int keyPressWaits = 0;
     std::vector<std::wstring> directories;  // as put, compared ignoring case
     std::uint16_t nativeMachine = 0x8664;
+    platform::WindowsVersion windowsVersion{10, 0, 26100};
     std::vector<std::wstring> consoleInput;
     std::size_t consoleLinesRead = 0;
     int consoleReads = 0;
@@ -393,13 +396,33 @@ std::wstring ProgramDisplayName(const std::wstring& path) {
     return found == TheMachine().displayNames.end() ? std::wstring() : found->second;
 }
 
+namespace {
+
+// The pretend machine's ANSI code page: Latin-1.
+std::wstring FromLatin1(const std::string& text) {
+    std::wstring out;
+    for (char ch : text) {
+        out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(ch)));
+    }
+    return out;
+}
+
+}  // namespace
+
 bool ReadShortcut(const std::wstring& path, Shortcut& out) {
-    auto found = TheMachine().shortcuts.find(path);
-    if (found == TheMachine().shortcuts.end() || found->second.target.empty() ||
-        !IsExistingFile(path)) {
+    // The rule the Windows platform applies, on this machine's files and
+    // environment; there is no shell to ask for an ID list.
+    auto found = TheMachine().files.find(path);
+    shell_link::Link link;
+    if (found == TheMachine().files.end() || !shell_link::Parse(found->second, FromLatin1, link)) {
         return false;
     }
-    out = found->second;
+    static constexpr ShortcutLookups kLookups = {IsExistingFile, ExpandEnvironment, FullPath};
+    const std::wstring target = NativeShortcutTarget(link, path, kLookups);
+    if (target.empty()) {
+        return false;
+    }
+    out = Shortcut{target, link.arguments, link.workingDirectory};
     return true;
 }
 
@@ -463,6 +486,10 @@ std::vector<std::uint8_t> ReadFileStart(const std::wstring& path, std::size_t co
 
 std::uint16_t NativeMachine() {
     return TheMachine().nativeMachine;
+}
+
+WindowsVersion QueryWindowsVersion() {
+    return TheMachine().windowsVersion;
 }
 
 bool ReadConsoleLine(std::wstring& line) {
@@ -621,9 +648,11 @@ void SetProgramDisplayName(const std::wstring& path, const std::wstring& name) {
 
 void PutShortcut(const std::wstring& path, const std::wstring& target,
                  const std::wstring& arguments, const std::wstring& workingDirectory) {
-    // A shell link file starts with its header size, 0x4C.
-    PutFile(path, {0x4C, 0x00, 0x00, 0x00});
-    TheMachine().shortcuts[path] = platform::Shortcut{target, arguments, workingDirectory};
+    test_link::Layout layout;
+    layout.linkInfoPath = target;
+    layout.arguments = arguments;
+    layout.workingDirectory = workingDirectory;
+    PutFile(path, test_link::LinkBytes(layout));
 }
 
 void SetCurrentDefault(const std::wstring& association, const std::wstring& progId) {
@@ -649,6 +678,10 @@ void PutDirectory(const std::wstring& path) {
 
 void SetNativeMachine(std::uint16_t machine) {
     TheMachine().nativeMachine = machine;
+}
+
+void SetWindowsVersion(std::uint32_t major, std::uint32_t minor, std::uint32_t build) {
+    TheMachine().windowsVersion = platform::WindowsVersion{major, minor, build};
 }
 
 void SetConsoleInput(const std::vector<std::wstring>& lines) {

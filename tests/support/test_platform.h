@@ -96,9 +96,9 @@ void SetEnvironment(const std::wstring& name, const std::wstring& value);
 // The name ProgramDisplayName gives for the program at exactly this path.
 void SetProgramDisplayName(const std::wstring& path, const std::wstring& name);
 
-// A shell link at path that starts target with arguments (in
-// workingDirectory); the .lnk file
-// exists too.
+// A shell link file at path whose LinkInfo names target, with arguments
+// (and workingDirectory). Other links are put as files of their own bytes
+// (support/shell_link_file.h); ReadShortcut reads both as Windows does.
 void PutShortcut(const std::wstring& path, const std::wstring& target,
                  const std::wstring& arguments, const std::wstring& workingDirectory = L"");
 
@@ -116,6 +116,9 @@ void PutDirectory(const std::wstring& path);
 
 // The processor NativeMachine reports: x64 (0x8664) unless told.
 void SetNativeMachine(std::uint16_t machine);
+// The version QueryWindowsVersion reports: 10.0.26100 (Windows 11 24H2)
+// unless told.
+void SetWindowsVersion(std::uint32_t major, std::uint32_t minor, std::uint32_t build);
 
 // The lines ReadConsoleLine returns, in order, as if typed; after the last,
 // it returns false as at the end of input.

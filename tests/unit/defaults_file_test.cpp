@@ -66,6 +66,51 @@ TEST_F(DefaultsFileTest, WritesEachFileTypeThenEachSchemeOfTheRegistration) {
     }
 }
 
+// Each step runs defaults -once again into the same file; Windows applies a
+// suggestion once per Version, so only a change may raise it.
+TEST_F(DefaultsFileTest, OnceRaisesTheVersionOnlyWhenTheAssociationsChange) {
+    RegisterForAll(L"Foo");
+    const std::wstring same = L"the associations are unchanged, so Windows does not apply them again.\n";
+    const struct {
+        const char* id;
+        const wchar_t* applicationName;  // set before the step
+        bool unreadable;
+        int status;
+        std::wstring lastLine;
+        const char* version;  // in the file afterwards
+    } steps[] = {
+        {"first", nullptr, false, 0,
+         L"Version 1: Windows applies these associations once to each user, as a suggestion they "
+         L"can change.\n", "1"},
+        {"again", nullptr, false, 0, L"Version 1, as before: " + same, "1"},
+        {"renamed", L"Foo Browser", false, 0,
+         L"Version 2, one higher than before: the associations changed, so Windows applies them "
+         L"once more to each user.\n", "2"},
+        {"again after the change", nullptr, false, 0, L"Version 2, as before: " + same, "2"},
+        {"unreadable", nullptr, true, 1,
+         L"Could not read the Version of D:\\x.xml, so no default-associations file was written.\n",
+         "2"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.id);
+        if (step.applicationName != nullptr) {
+            registry::memory::PutString(RootKey::LocalMachine,
+                                        L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities",
+                                        L"ApplicationName", step.applicationName);
+        }
+        if (step.unreadable) {
+            test_platform::FailFileOperation(test_platform::FileOp::Read, L"x.xml");
+        }
+        const CommandResult result = RunCommand({L"defaults", L"HKLM", L"Foo", L"D:\\x.xml", L"-once"});
+        EXPECT_EQ(result.status, step.status);
+        ASSERT_GE(result.output.size(), step.lastLine.size());
+        EXPECT_EQ(result.output.substr(result.output.size() - step.lastLine.size()), step.lastLine);
+        EXPECT_NE(FileText(L"D:\\x.xml").find(std::string("<DefaultAssociations Version=\"") +
+                                                step.version + "\">"),
+                  std::string::npos);
+    }
+}
+
 TEST_F(DefaultsFileTest, NamesAreEscapedAndTheDefaultFileNamedSafely) {
     const std::wstring name = L"A&B \"<\u00e9>\"";
     RegisterForAll(name);

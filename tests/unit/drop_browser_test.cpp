@@ -3,6 +3,7 @@
 #include "programs/program_image.h"
 #include "support/program_file.h"
 #include "support/run_command.h"
+#include "support/shell_link_file.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ TEST(ProgramImageTest, TheHeaderDecidesWhetherThisWindowsStartsABrowser) {
         std::vector<std::uint8_t> bytes;
         std::uint16_t native;
         Verdict verdict;
+        std::uint32_t build = 0;  // 0: not known
     } cases[] = {
         {"x64 GUI on x64", Program(kX64, kGui), kX64, Verdict::Browser},
         {"x86 GUI on x64", Program(kX86, kGui), kX64, Verdict::Browser},
@@ -45,10 +47,20 @@ TEST(ProgramImageTest, TheHeaderDecidesWhetherThisWindowsStartsABrowser) {
         {"PE pointer past the end", Poked(Program(), 0x3D, 0x40), kX64, Verdict::NotAProgram},
         {"optional header too short", Poked(Program(), 0x80 + 20, 0x10), kX64,
          Verdict::NotAProgram},
+        // Which builds of ARM64 Windows emulate what.
+        {"x64 GUI on ARM64 Windows 10", Program(kX64, kGui), kArm64, Verdict::OtherBuild, 19045},
+        {"x64 GUI on ARM64 Windows 11", Program(kX64, kGui), kArm64, Verdict::Browser, 22000},
+        {"x86 GUI on ARM64 Windows 10", Program(kX86, kGui), kArm64, Verdict::Browser, 16299},
+        {"ARM GUI on ARM64 Windows 11 23H2", Program(kArm, kGui), kArm64, Verdict::Browser, 22631},
+        {"ARM GUI on ARM64 Windows 11 24H2", Program(kArm, kGui), kArm64, Verdict::OtherBuild, 26100},
+        {"ARM GUI on x64", Program(kArm, kGui), kX64, Verdict::OtherProcessor, 19045},
+        {"ARM64 console on ARM64 24H2", Program(kArm64, kConsole), kArm64, Verdict::ConsoleProgram,
+         26100},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
-        EXPECT_EQ(program_image::Judge(program_image::ReadHeader(c.bytes), c.native), c.verdict);
+        EXPECT_EQ(program_image::Judge(program_image::ReadHeader(c.bytes), c.native, c.build),
+                  c.verdict);
     }
 }
 
@@ -68,6 +80,7 @@ TEST_F(DropTest, WhatIsNoBrowserForThisPcIsRefusedInOneLine) {
         std::vector<std::uint8_t> bytes;
         std::uint16_t native;
         std::wstring line;
+        std::uint32_t build = 26100;
     } cases[] = {
         {"console program", L"C:\\Tools\\rcedit.exe", Program(kX64, kConsole), kX64,
          L"C:\\Tools\\rcedit.exe is a console program, not a browser" + kExpected},
@@ -81,11 +94,18 @@ TEST_F(DropTest, WhatIsNoBrowserForThisPcIsRefusedInOneLine) {
          L"C:\\Apps\\Chrome\\start.CMD" + batchReason},
         {"shortcut to a batch file", L"C:\\Users\\User\\Desktop\\Chrome.lnk", {}, kX64,
          L"C:\\Apps\\Chrome\\start.bat" + batchReason},
+        {"x64 on ARM64 Windows 10", L"C:\\Apps\\b.exe", Program(kX64, kGui), kArm64,
+         L"C:\\Apps\\b.exe is built for x64, which ARM64 Windows runs from build 22000 (Windows 11) "
+         L"on, and this Windows is build 19045" + kExpected, 19045},
+        {"ARM on ARM64 Windows 11 24H2", L"C:\\Apps\\a.exe", Program(kArm, kGui), kArm64,
+         L"C:\\Apps\\a.exe is built for ARM, which ARM64 Windows runs only before build 26100 "
+         L"(Windows 11 24H2), and this Windows is build 26100 (Windows 11 24H2)" + kExpected},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         SetUp();
         test_platform::SetNativeMachine(c.native);
+        test_platform::SetWindowsVersion(10, 0, c.build);
         test_platform::PutFile(c.dropped, c.bytes);
         test_platform::PutFile(L"C:\\Apps\\Chrome\\start.bat", {'@'});
         test_platform::PutShortcut(L"C:\\Users\\User\\Desktop\\Chrome.lnk",
@@ -117,6 +137,57 @@ const std::wstring kSettings = L"Opened Settings > Default apps for ";
 std::vector<std::uint8_t> Launch(const std::string& keys) {
     const std::string text = "[Launch]\r\n" + keys;
     return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+// A dropped shortcut registers what 64-bit Explorer starts for it, read from
+// the link file: its saved path, its environment block, its relative path.
+TEST_F(DropTest, AShortcutRegistersWhat64BitExplorerStarts) {
+    const std::wstring x64 = L"C:\\Program Files\\Web\\web.exe";
+    const std::wstring x86 = L"C:\\Program Files (x86)\\Web\\web.exe";
+    const std::wstring stick = L"F:\\PortableApps\\Web\\web.exe";
+    const auto link = [](const std::wstring& saved, const std::wstring& block,
+                         const std::wstring& relative) {
+        test_link::Layout layout;
+        layout.linkInfoPath = saved;
+        layout.environment = block;
+        layout.relativePath = relative;
+        return test_link::LinkBytes(layout);
+    };
+    const struct {
+        const char* id;
+        std::wstring dropped;
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::wstring> programs;
+        std::wstring command;  // of the registration; empty: refused with line
+        std::wstring line;
+    } cases[] = {
+        {"written by a 64-bit program", L"C:\\Users\\User\\Desktop\\Web.lnk",
+         link(x64, L"%ProgramFiles%\\Web\\web.exe", L""), {x64}, x64, L""},
+        // Its block's %ProgramFiles% meant Program Files (x86) to its writer.
+        {"written by a 32-bit program", L"C:\\Users\\User\\Desktop\\Web.lnk",
+         link(x86, L"%ProgramFiles%\\Web\\web.exe", L""), {x64, x86}, x86, L""},
+        {"on a stick whose drive letter changed", L"F:\\PortableApps\\Web.lnk",
+         link(L"E:\\PortableApps\\Web\\web.exe", L"", L".\\Web\\web.exe"), {stick}, stick, L""},
+        {"to nothing that exists", L"F:\\PortableApps\\Web.lnk",
+         link(L"E:\\PortableApps\\Web\\web.exe", L"", L".\\Gone\\web.exe"), {}, L"",
+         L"F:\\PortableApps\\Web.lnk starts E:\\PortableApps\\Web\\web.exe, which does not exist" +
+             kExpected},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        test_platform::SetEnvironment(L"ProgramFiles", L"C:\\Program Files");
+        test_platform::PutFile(c.dropped, c.bytes);
+        for (const std::wstring& program : c.programs) {
+            test_platform::PutFile(program, Program());
+        }
+        const CommandResult result = RunCommand({c.dropped});
+        EXPECT_EQ(result.status, c.command.empty() ? 1 : 0);
+        if (c.command.empty()) {
+            EXPECT_EQ(result.output, c.line);
+        }
+        EXPECT_EQ(CommandOf(L"web"), c.command.empty() ? L"(none)" : c.command);
+    }
 }
 
 // Each package layout: registering the browser inside names the launcher,

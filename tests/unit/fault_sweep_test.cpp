@@ -67,6 +67,7 @@ const wchar_t* const kMessages[] = {
     L"Opened Settings > Default apps for %ls.",
     L"Failed to open Settings: %ls",
     L"Opened Control Panel > Default Programs for %ls instead.",
+    L"This Windows opens the general page: %ls",
     (L"%ls is registered under HKCU; choose it by hand in Control Panel > Default Programs on "
      L"Windows 7 and 8, or in Settings > Apps > Default apps on later versions."),
     L"%ls is registered correctly under HKCU.",

@@ -25,15 +25,27 @@ const std::wstring kMenu =
 class HomeScreenTest : public CommandTest {};
 
 TEST_F(HomeScreenTest, ADoubleClickShowsTheBrowsersAndManagesOneByNumber) {
-    const std::wstring removal =
-        L"Remove Foo? Its registration is saved to C:\\Tools\\Foo.reg first, which restores it "
-        L"when opened. Type y and press Enter to remove it, or press Enter to keep it.\n";
+    const auto removalOf = [](const std::wstring& name, const std::wstring& backup) {
+        return L"Remove " + name + L"? Its registration is saved to " + backup +
+               L" first, which restores it when opened. Type y and press Enter to remove it, or "
+               L"press Enter to keep it.\n";
+    };
+    const std::wstring removal = removalOf(L"Foo", L"C:\\Tools\\Foo.reg");
+    const std::wstring kFox = L"Fox: Quantum";
+    const std::wstring foxList =
+        L"Browsers registered for you:\n"
+        L"  1. Foo  C:\\Apps\\Foo\\foo.exe [default for http]\n"
+        L"  2. Fox: Quantum  C:\\Apps\\Fox\\fox.exe\n"
+        L"  3. Gone  E:\\Gone\\gone.exe [program not found]\n" +
+        kHint + kPrompt;
     const struct {
         const char* id;
         bool registered;
         std::vector<std::wstring> typed;
         std::wstring output;  // after the head
         bool fooRemains;
+        bool fooBackedUpBefore = false;  // C:\Tools\Foo.reg holds another Foo's backup
+        bool fox = false;                // Fox: Quantum is registered too
     } cases[] = {
         {"none registered", false, {L""},
          L"No browser is registered for you yet.\n" + kHint + L"Press Enter to close.\n\n", true},
@@ -63,6 +75,18 @@ TEST_F(HomeScreenTest, ADoubleClickShowsTheBrowsersAndManagesOneByNumber) {
          L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n"
          L"\nBrowsers registered for you:\n  1. Gone  E:\\Gone\\gone.exe [program not found]\n" +
          kHint + kPrompt + L"\n", false},
+        {"remove beside another backup", true, {L"1", L"3", L"y", L""},
+         kList + L"1\n" + kMenu + L"3\n" + removalOf(L"Foo", L"C:\\Tools\\Foo (2).reg") + L"y\n"
+         L"Successfully exported registry keys to C:\\Tools\\Foo (2).reg\n"
+         L"Successfully deleted browser registry key: SOFTWARE\\Clients\\StartMenuInternet\\Foo\n"
+         L"Successfully deleted browser from RegisteredApplications: Foo\n"
+         L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n"
+         L"\nBrowsers registered for you:\n  1. Gone  E:\\Gone\\gone.exe [program not found]\n" +
+         kHint + kPrompt + L"\n", false, true},
+        {"a name no file can have", true, {L"2", L"3", L""},
+         foxList + L"2\n" + kMenu.substr(0, 1) + kFox + kMenu.substr(4) + L"3\n" +
+         removalOf(kFox, L"C:\\Tools\\Fox_ Quantum.reg") + L"\n" + kFox + L" was kept.\n" +
+         kMenu.substr(0, 1) + kFox + kMenu.substr(4), true, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
@@ -72,6 +96,13 @@ TEST_F(HomeScreenTest, ADoubleClickShowsTheBrowsersAndManagesOneByNumber) {
             ASSERT_EQ(RunCommand({L"HKCU", L"Foo", L"C:\\Apps\\Foo\\foo.exe"}).status, 0);
             ASSERT_EQ(RunCommand({L"HKCU", L"Gone", L"E:\\Gone\\gone.exe"}).status, 0);
             test_platform::SetCurrentDefault(L"http", L"FooURL");
+        }
+        if (c.fox) {
+            test_platform::PutFile(L"C:\\Apps\\Fox\\fox.exe", test_program::Program());
+            ASSERT_EQ(RunCommand({L"HKCU", kFox, L"C:\\Apps\\Fox\\fox.exe"}).status, 0);
+        }
+        if (c.fooBackedUpBefore) {
+            test_platform::PutFile(L"C:\\Tools\\Foo.reg", {'o', 't', 'h', 'e', 'r'});
         }
         test_platform::SetOwnsConsoleWindow(true);
         test_platform::SetConsoleInput(c.typed);

@@ -1,6 +1,8 @@
 // What a 32-bit Marovendel under WOW64 looks for where 64-bit Explorer would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/native_view.h"
 
 namespace {
@@ -38,27 +40,71 @@ TEST(NativeViewTest, VariablesAndSystem32KeepTheir64BitMeaning) {
     }
 }
 
-// A shell link on 64-bit Windows as a 32-bit process reads it: the adjusted
-// target has %ProgramFiles% as Program Files (x86); the raw one, expanded
-// the 64-bit way, names what Explorer starts.
+// A pretend 64-bit Windows for the shortcut rule: files that exist, and
+// %ProgramFiles% as the 64-bit shell expands it.
+const std::vector<std::wstring> kFiles = {
+    L"C:\\Program Files\\Foo\\foo.exe", L"C:\\Program Files (x86)\\Foo\\foo.exe",
+    L"F:\\PortableApps\\Web\\web.exe"};
+
+bool Exists(const std::wstring& path) {
+    return std::find(kFiles.begin(), kFiles.end(), path) != kFiles.end();
+}
+
+std::wstring Expand(const std::wstring& text) {
+    const std::wstring name = L"%ProgramFiles%";
+    return text.compare(0, name.size(), name) == 0 ? L"C:\\Program Files" + text.substr(name.size())
+                                                   : text;
+}
+
+// Takes the "..\" and ".\" steps of a path.
+std::wstring Full(const std::wstring& path) {
+    std::wstring out = path;
+    for (std::size_t at; (at = out.find(L"\\.\\")) != std::wstring::npos;) {
+        out.erase(at, 2);
+    }
+    for (std::size_t at; (at = out.find(L"\\..\\")) != std::wstring::npos;) {
+        out.erase(out.rfind(L'\\', at - 1), at + 3 - out.rfind(L'\\', at - 1));
+    }
+    return out;
+}
+
+// What 64-bit Explorer starts for a shortcut, from what its file stores.
 TEST(NativeViewTest, ShortcutStartsWhatItsStoredTargetNamesFor64BitExplorer) {
+    const std::wstring x64 = L"C:\\Program Files\\Foo\\foo.exe";
     const std::wstring x86 = L"C:\\Program Files (x86)\\Foo\\foo.exe";
+    const std::wstring block = L"%ProgramFiles%\\Foo\\foo.exe";
+    const std::wstring stick = L"F:\\PortableApps\\Web\\web.exe";
     const struct {
         const char* id;
-        const wchar_t* expandedRaw;  // SLGP_RAWPATH, expanded the 64-bit way
-        bool rawExists;
-        std::wstring adjusted;  // GetPath as a 32-bit process reads it
+        std::wstring linkInfo, environment, relative;
+        std::wstring linkPath;
         std::wstring program;
     } cases[] = {
-        {"program-files", L"C:\\Program Files\\Foo\\foo.exe", true, x86,
-         L"C:\\Program Files\\Foo\\foo.exe"},
-        {"raw-names-nothing", L"C:\\Program Files\\Foo\\foo.exe", false, x86, x86},
-        {"no-raw-path", L"", false, L"E:\\Web\\web.exe", L"E:\\Web\\web.exe"},
+        {"written by a 64-bit program", x64, block, L"", L"C:\\Users\\me\\Foo.lnk", x64},
+        // Its %ProgramFiles% meant Program Files (x86) to the 32-bit writer.
+        {"written by a 32-bit program", x86, block, L"", L"C:\\Users\\me\\Foo.lnk", x86},
+        {"moved since: the block finds it", L"D:\\Foo\\foo.exe", block, L"",
+         L"C:\\Users\\me\\Foo.lnk", x64},
+        {"on a stick whose letter changed", L"E:\\PortableApps\\Web\\web.exe", L"",
+         L".\\Web\\web.exe", L"F:\\PortableApps\\Web.lnk", stick},
+        {"the letter changed, from a folder beside", L"E:\\PortableApps\\Web\\web.exe", L"",
+         L"..\\PortableApps\\Web\\web.exe", L"F:\\Links\\Web.lnk", stick},
+        {"a relative path that is none", L"", L"", stick, L"C:\\Web.lnk", stick},
+        {"nothing exists: the saved path", L"E:\\Gone\\gone.exe", L"%ProgramFiles%\\gone.exe",
+         L".\\gone.exe",
+         L"C:\\Gone.lnk", L"E:\\Gone\\gone.exe"},
+        {"nothing exists, no LinkInfo", L"", L"", L".\\gone.exe", L"C:\\Links\\Gone.lnk",
+         L"C:\\Links\\gone.exe"},
+        {"an ID list alone", L"", L"", L"", L"C:\\Gone.lnk", L""},
     };
+    const platform::ShortcutLookups lookups = {Exists, Expand, Full};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
-        EXPECT_EQ(platform::NativeShortcutTarget(c.expandedRaw, c.rawExists, c.adjusted),
-                  c.program);
+        shell_link::Link link;
+        link.linkInfoPath = c.linkInfo;
+        link.environmentPath = c.environment;
+        link.relativePath = c.relative;
+        EXPECT_EQ(platform::NativeShortcutTarget(link, c.linkPath, lookups), c.program);
     }
 }
 

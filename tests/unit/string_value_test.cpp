@@ -49,4 +49,32 @@ TEST(StringValueTest, ReadsAcceptedStringsWholeUpToTheLimit) {
     }
 }
 
+// The number read: a REG_DWORD of four bytes, nothing else.
+TEST(DwordValueTest, ReadsOnlyFourBytesOfDword) {
+    memory::Reset();
+    const std::wstring path = L"Software\\Numbers";
+    memory::PutDword(RootKey::LocalMachine, path, L"UBR", 0xA1B2C3D4u);
+    memory::PutValue(RootKey::LocalMachine, path, L"short", kRegDword, {1, 2, 3});
+    memory::PutValue(RootKey::LocalMachine, path, L"long", kRegDword, {1, 2, 3, 4, 5});
+    memory::PutValue(RootKey::LocalMachine, path, L"qword", kRegQword, {1, 0, 0, 0, 0, 0, 0, 0});
+    memory::PutString(RootKey::LocalMachine, path, L"text", L"1555");
+    const struct {
+        const wchar_t* name;
+        Status status;
+        std::uint32_t number;  // 99 when not read
+    } cases[] = {
+        {L"UBR", kSuccess, 0xA1B2C3D4u},       {L"short", kUnsupportedType, 99},
+        {L"long", kUnsupportedType, 99},       {L"qword", kUnsupportedType, 99},
+        {L"text", kUnsupportedType, 99},       {L"missing", kFileNotFound, 99},
+    };
+    Key key;
+    ASSERT_EQ(OpenKey(RootKey::LocalMachine, path, Access::Read, key), kSuccess);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));
+        std::uint32_t number = 99;
+        EXPECT_EQ(ReadDword(key, c.name, number), c.status);
+        EXPECT_EQ(number, c.number);
+    }
+}
+
 }  // namespace
