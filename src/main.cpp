@@ -91,6 +91,10 @@ extern "C" int wmain(int argc, wchar_t** argv) {
     const wchar_t* program = argc > 0 ? argv[0] : L"Marovendel.exe";
     const Command command = ParseCommandLine(argc, argv, isAdmin);
     const bool ownsWindow = platform::OwnsConsoleWindow(program_image::IsWindowedProgram);
+    if (ownsWindow) {
+        // Sentences read in a window of their own break at spaces, not in words.
+        platform::WrapOutputToWindow();
+    }
     // A double-click: someone reads the window and can type in it, and
     // closes it from the home screen.
     if (ownsWindow && argc <= 1) {

@@ -211,6 +211,10 @@ using WindowedProgramJudge = bool (*)(const std::vector<std::uint8_t>& fileStart
 // other console program. (Under Wine a program started from a Unix terminal
 // has no parent to find, and this is false there.)
 bool OwnsConsoleWindow(WindowedProgramJudge isWindowedProgram);
+// From now on, wraps standard output at spaces to the width of its console
+// window (line_wrap.h). Only for a window Marovendel owns: anywhere else the
+// text must reach its reader byte for byte.
+void WrapOutputToWindow();
 // Flushes standard output, then waits until a key is pressed in the console.
 // Returns at once when standard input is not a console.
 void WaitForKeyPress();

@@ -90,12 +90,11 @@ private:
     bool console_ = false;
 };
 
-// The width standard output is wrapped to: the window's, in a console window
-// of Marovendel's own (where it would pause before it exits); 0 anywhere
-// else, so that a pipe, a file or a shared console gets the text as it is.
-std::size_t WrapWidth() {
+// The width of the console window standard output writes to; 0 when it
+// cannot be told.
+std::size_t WindowWidth() {
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!OwnsConsoleWindow() || !GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) {
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) {
         return 0;
     }
     // Rows are as wide as the buffer; a window narrower than that shows less.
@@ -105,11 +104,11 @@ std::size_t WrapWidth() {
 }
 
 // Standard output gathered into pieces, and wrapped to the window on the
-// way out (line_wrap.h).
+// way out (line_wrap.h) once asked to.
 class PendingOutput {
 public:
     PendingOutput()
-        : wrapper_(WrapWidth()),
+        : wrapper_(0),
           buffer_(kOutputPieceChars,
                   [this](const std::wstring& piece) { output_.Write(wrapper_.Wrap(piece)); }) {}
     ~PendingOutput() { Flush(); }
@@ -120,6 +119,10 @@ public:
     void Flush() {
         buffer_.Flush();
         output_.Write(wrapper_.Flush());
+    }
+    void WrapTo(std::size_t width) {
+        Flush();
+        wrapper_ = LineWrapper(width);
     }
 
 private:
@@ -142,6 +145,10 @@ void WriteOutput(const std::wstring& text) {
 
 void FlushOutput() {
     Output().Flush();
+}
+
+void WrapOutputToWindow() {
+    Output().WrapTo(WindowWidth());
 }
 
 void WriteError(const std::wstring& text) {

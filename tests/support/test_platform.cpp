@@ -511,6 +511,10 @@ bool OwnsConsoleWindow(WindowedProgramJudge isWindowedProgram) {
            (!machine.parentProgram || isWindowedProgram(*machine.parentProgram));
 }
 
+// The pretend console has no width: its text stays as printed, and the
+// wrapping itself is tested as the pure function it is.
+void WrapOutputToWindow() {}
+
 void WaitForKeyPress() {
     FlushOutput();
     ++TheMachine().keyPressWaits;
