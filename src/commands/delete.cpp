@@ -5,10 +5,9 @@
 // backup was written whole, and a backup holds every value exactly as
 // stored, so that `reg import` of it undoes the removal.
 #include "commands/commands.h"
-#include "output/backup_file.h"
-#include "output/reg_file.h"
 #include "output/text.h"
 #include "platform/platform.h"
+#include "registration/backup.h"
 
 using registry::Access;
 using registry::Key;
@@ -77,68 +76,18 @@ bool FindOpenWithPaths(RootKey root, const ClientName& clientName,
     return true;
 }
 
-// The RegisteredApplications value named clientName, if there is one.
-void ExportRegisteredApplication(reg_file::RegFile& file, RootKey root,
-                                 const ClientName& clientName) {
-    Key applications;
-    const Status opened = registry::OpenKey(root, registration::kRegisteredApplicationsPath,
-                                            Access::Read, applications);
-    if (opened != kSuccess) {
-        Print(L"Failed to open RegisteredApplications key.\n");
-        if (opened != registry::kFileNotFound) {
-            file.MarkFailed();
-        }
-        return;
-    }
-    file.AddValueIfPresent(root, applications, registration::kRegisteredApplicationsPath,
-                           clientName.Text());
-}
-
-// The value named after the class in each OpenWithProgids key that has one.
-void ExportOpenWithValues(reg_file::RegFile& file, RootKey root, const Removal& removal,
-                          const std::wstring& progId) {
-    for (const std::wstring& path : removal.openWithPaths) {
-        Key openWith;
-        const Status opened = registry::OpenKey(root, path, Access::Read, openWith);
-        if (opened == kSuccess) {
-            file.AddValueIfPresent(root, openWith, path, progId);
-        } else if (opened != registry::kFileNotFound) {
-            file.MarkFailed();
-        }
-    }
-}
-
 // Writes the backup: the client tree, its RegisteredApplications value and,
 // with -all, the class tree and the class's OpenWithProgids values. False
 // when it could not be written whole, and then nothing may be deleted.
-bool BackUpRegistration(RootKey root, const ClientName& clientName, const Removal& removal) {
-    std::wstring directory;
-    if (!platform::GetExecutableDirectory(directory)) {
-        Print(L"Failed to create export file: %ls.reg\n", clientName.c_str());
-        return false;
-    }
-    const std::wstring stem = BackupFileStem(clientName.Text());
-    reg_file::RegFile file;
-    file.AddTreeIfPresent(root, removal.clientKeyPath);
-    ExportRegisteredApplication(file, root, clientName);
+bool BackUpRemoval(RootKey root, const ClientName& clientName, const Removal& removal) {
+    registration::BackupExtent extent;
     if (!removal.classKeyPath.empty()) {
-        file.AddTreeIfPresent(root, removal.classKeyPath);
+        extent.trees.push_back(removal.classKeyPath);
     }
-    ExportOpenWithValues(file, root, removal, registration::ProgId(clientName));
-    if (!removal.typesRead) {
-        file.MarkFailed();
-    }
-    if (file.Failed()) {
-        Print(L"Failed to export registry keys to %ls\n",
-              NumberedBackupPath(directory, stem, 1).c_str());
-        return false;
-    }
-    if (!file.HoldsEntries()) {
-        // Keep any earlier backup rather than replace it with an empty one.
-        Print(L"Nothing to export for %ls.\n", clientName.c_str());
-        return true;
-    }
-    return WriteBackupFile(directory, stem, file.Bytes());
+    extent.openWithPaths = removal.openWithPaths;
+    extent.progId = registration::ProgId(clientName);
+    extent.found = removal.typesRead;
+    return registration::BackUpRegistration(root, clientName, extent, true).written;
 }
 
 bool DeleteClientTree(RootKey root, const std::wstring& clientKeyPath) {
@@ -214,7 +163,7 @@ Outcome DeleteBrowser(RootKey root, const ClientName& clientName, const DeleteOp
         removal.classKeyPath = registration::ClassKeyPath(progId);
         removal.typesRead = FindOpenWithPaths(root, clientName, removal.openWithPaths);
     }
-    if (!options.noBackup && !BackUpRegistration(root, clientName, removal)) {
+    if (!options.noBackup && !BackUpRemoval(root, clientName, removal)) {
         return Outcome::Failed;
     }
 

@@ -102,29 +102,28 @@ std::wstring NumberedBackupPath(const std::wstring& directory, const std::wstrin
     return directory + L"\\" + stem + suffix + L".reg";
 }
 
-bool WriteBackupFile(const std::wstring& directory, const std::wstring& stem,
-                     const std::vector<std::uint8_t>& bytes) {
+std::optional<std::wstring> WriteBackupFile(const std::wstring& directory,
+                                            const std::wstring& stem,
+                                            const std::vector<std::uint8_t>& bytes) {
     using whole_file::Written;
     for (int number = 1; number <= kMaxBackupNumber; ++number) {
         const std::wstring target = NumberedBackupPath(directory, stem, number);
         if (!PathFits(target)) {
-            return false;
+            return std::nullopt;
         }
         const bool taken = platform::IsExistingFile(target);
         if (taken && HoldsBytes(target, bytes)) {
-            Print(L"Successfully exported registry keys to %ls\n", target.c_str());
-            return true;
+            return target;
         }
         const Written written = taken ? Written::NameTaken : WriteNewBackup(target, bytes);
         if (written == Written::Whole) {
-            Print(L"Successfully exported registry keys to %ls\n", target.c_str());
-            return true;
+            return target;
         }
         if (written != Written::NameTaken) {
-            return false;
+            return std::nullopt;
         }
     }
     Print(L"Failed to create export file: %ls\n",
           NumberedBackupPath(directory, stem, kMaxBackupNumber).c_str());
-    return false;
+    return std::nullopt;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,9 @@ std::wstring NumberedBackupPath(const std::wstring& directory, const std::wstrin
 
 // Writes a backup's bytes under the first of the stem's numbered names that
 // no file has, unless one of the files before it holds the same bytes
-// already, and prints where it is. An earlier backup is never replaced: it
-// may be the only copy of another registration. False, with its line
+// already, and returns where it is. An earlier backup is never replaced: it
+// may be the only copy of another registration. Nothing, with its line
 // printed, when no backup could be written.
-bool WriteBackupFile(const std::wstring& directory, const std::wstring& stem,
-                     const std::vector<std::uint8_t>& bytes);
+std::optional<std::wstring> WriteBackupFile(const std::wstring& directory,
+                                            const std::wstring& stem,
+                                            const std::vector<std::uint8_t>& bytes);
