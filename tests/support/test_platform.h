@@ -49,6 +49,13 @@ void SetDriveType(const std::wstring& root, platform::DriveType type);
 // one for any other folder.
 void SetFolderDacl(const std::wstring& folder, const platform::FolderDacl& dacl);
 
+// The drive letters LogicalDriveLetters reports ("CEF"); C alone unless told.
+void SetLogicalDriveLetters(const std::wstring& letters);
+// Whether quiet drive errors are on now, and every path IsExistingFile was
+// asked about while they were off, since Reset.
+bool QuietDriveErrorsOn();
+const std::vector<std::wstring>& FilesCheckedLoudly();
+
 // Files by exact path.
 void PutFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
 std::optional<std::vector<std::uint8_t>> FileContents(const std::wstring& path);
