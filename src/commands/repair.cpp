@@ -57,9 +57,9 @@ void PrintNotRepaired(RootKey root, const ClientName& name, const Relocation& pl
         if (root == RootKey::LocalMachine && plan.search.own != L'\0') {
             // A stick that merely holds the same path must not become every
             // user's browser, so only Marovendel's own drive was looked at.
-            Print(L"%ls: %ls not found on %lc:, the drive Marovendel runs from; %ls\n",
-                  name.c_str(), Gone(plan).c_str(), static_cast<wint_t>(plan.search.own),
-                  MovedBrowserAdvice(root));
+            const std::wstring own = DriveList(std::wstring(1, plan.search.own));
+            Print(L"%ls: %ls not found on %ls, the drive Marovendel runs from; %ls\n",
+                  name.c_str(), Gone(plan).c_str(), own.c_str(), MovedBrowserAdvice(root));
         } else {
             Print(L"%ls: %ls found on no drive; %ls\n", name.c_str(), Gone(plan).c_str(),
                   MovedBrowserAdvice(root));
@@ -125,10 +125,12 @@ bool Rewrite(RootKey root, const ClientName& name, const Relocation& plan,
     }
     const std::wstring backupNote = backup.path.empty() ? L"" : L"; backup in " + backup.path;
     if (failed > 0) {
+        const std::wstring restore = backup.path.empty()
+                                         ? L", and no backup was made."
+                                         : L"; " + backup.path + L" restores them as they were.";
         Print(L"%ls was not repaired: %u of %u values could not be written%ls\n", name.c_str(),
               static_cast<unsigned>(failed), static_cast<unsigned>(plan.rewrites.size()),
-              backup.path.empty() ? L", and no backup was made."
-                                  : (L"; " + backup.path + L" restores them as they were.").c_str());
+              restore.c_str());
         return false;
     }
     Print(L"%ls: %ls%ls\n", name.c_str(), Moves(plan).c_str(), backupNote.c_str());
@@ -173,7 +175,8 @@ Outcome RepairBrowsers(RootKey root, const RepairOptions& options) {
         }
     }
     if (!anyBroken && read) {
-        Print(L"Every registered browser under %ls starts a program that exists.\n", RootWord(root));
+        Print(L"Every registered browser under %ls starts a program that exists.\n",
+              RootWord(root));
     }
     return whole ? Outcome::Done : Outcome::Failed;
 }

@@ -51,15 +51,14 @@ std::vector<std::wstring> NamedClasses(const RegistrationFindings& findings) {
 std::vector<Candidate> Candidates(const ClientName& clientName,
                                   const RegistrationFindings& findings) {
     const std::wstring client = ClientKeyPath(clientName);
-    const bool ownCapabilities = findings.capabilitiesPath.size() > client.size() &&
-                                 EqualsIgnoringCase(findings.capabilitiesPath.substr(
-                                                        0, client.size() + 1),
-                                                    client + L"\\");
+    const std::wstring& capabilities = findings.capabilitiesPath;
+    const bool ownCapabilities =
+        EqualsIgnoringCase(capabilities, client) ||
+        EqualsIgnoringCase(capabilities.substr(0, client.size() + 1), client + L"\\");
     std::vector<Candidate> candidates = {
         {L"", OpenCommandPath(client), std::nullopt},
         {L"", client + L"\\DefaultIcon", std::nullopt},
-        {ownCapabilities ? L"" : findings.capabilitiesPath, findings.capabilitiesPath,
-         std::wstring(L"ApplicationIcon")},
+        {ownCapabilities ? L"" : capabilities, capabilities, std::wstring(L"ApplicationIcon")},
     };
     for (const std::wstring& progId : NamedClasses(findings)) {
         const std::wstring path = ClassKeyPath(progId);
@@ -164,6 +163,18 @@ Relocation PlanRelocation(RootKey root, const ClientName& clientName,
         return plan;
     }
     plan.search = FindMovedPrograms(commands, root == RootKey::LocalMachine);
+    // Commands that differ only in their arguments start the same program.
+    std::vector<MovedProgram> moved;
+    for (const MovedProgram& program : plan.search.moved) {
+        bool known = false;
+        for (const MovedProgram& earlier : moved) {
+            known = known || EqualsIgnoringCase(earlier.from, program.from);
+        }
+        if (!known) {
+            moved.push_back(program);
+        }
+    }
+    plan.search.moved = moved;
     if (plan.search.found != DriveSearch::Found::OnOne) {
         plan.kind = plan.search.found == DriveSearch::Found::Nowhere ? Relocation::Kind::Nowhere
                                                                      : Relocation::Kind::OnSeveral;

@@ -96,8 +96,9 @@ TEST_F(RepairBrowsersTest, EachRegistrationFollowsItsProgramOrStaysWithOneLine) 
              PutString(RootKey::CurrentUser, kClient + L"\\shell\\properties\\command", nullptr, kExe);
          },
          {L"repair"}, found + L"; backup in C:\\Tools\\Foo.reg\n", 0, L'G'},
-        {"unquoted path with spaces", [] {
+        {"unquoted path with spaces and arguments", [] {
              Register(L"HKCU", L"E:\\My Apps\\foo.exe");
+             PutString(RootKey::CurrentUser, kWatched[0].path, nullptr, L"E:\\My Apps\\foo.exe --x");
              test_platform::PutFile(L"G:\\My Apps\\foo.exe", {});
          },
          {L"repair"},
