@@ -1,6 +1,6 @@
-"""repair end to end: a browser registered on E: whose stick Wine now maps
-as another drive letter, repaired by the real exe under Wine and checked
-with Wine's reg.exe, the exe run from the stick itself and from C:."""
+"""repair end to end: browsers registered on E: whose stick Wine now maps as
+other drive letters, repaired by the real exe under Wine, run from the stick
+itself and from C:, and checked with Wine's reg.exe."""
 
 import os
 import shutil
@@ -10,27 +10,25 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from wine_harness import WinePrefix, exe_path  # noqa: E402
 
-CLIENTS = "HKCU\\Software\\Clients\\StartMenuInternet\\"
-CLASSES = "HKCU\\Software\\Classes\\"
+FOO = "PortableApps\\Foo\\foo.exe"
+BAR = "PortableApps\\Bar\\bar.exe"
 
 
-def value(prefix, key, name=None):
-    """The data reg query shows for a value, or None when it is missing."""
-    args = ["query", key] + (["/v", name] if name else ["/ve"])
-    result = prefix.reg(*args, missing_ok=True)
-    for line in result.stdout.splitlines():
-        parts = line.strip().split("    ")
-        if len(parts) == 3 and parts[1].startswith("REG_"):
-            return parts[2]
-    return None
+def registration(prefix, root, name):
+    """The data of the four values a repair may change, as reg query shows it."""
+    values = []
+    for key, option in (("Software\\Clients\\StartMenuInternet\\%s\\shell\\open\\command", "/ve"),
+                        ("Software\\Clients\\StartMenuInternet\\%s\\Capabilities", "ApplicationIcon"),
+                        ("Software\\Classes\\%sURL\\DefaultIcon", "/ve"),
+                        ("Software\\Classes\\%sURL\\shell\\open\\command", "/ve")):
+        args = [option] if option == "/ve" else ["/v", option]
+        out = prefix.reg("query", root + "\\" + key % name, *args).stdout
+        values.append(next(line.split("    ")[-1] for line in out.splitlines() if "REG_" in line))
+    return values
 
 
-def registration(prefix, name):
-    """The four values a repair may change, in a fixed order."""
-    return [value(prefix, CLIENTS + name + "\\shell\\open\\command"),
-            value(prefix, CLIENTS + name + "\\Capabilities", "ApplicationIcon"),
-            value(prefix, CLASSES + name + "URL\\DefaultIcon"),
-            value(prefix, CLASSES + name + "URL\\shell\\open\\command")]
+def moved(values, drive):
+    return [v.replace("E:\\PortableApps", drive + ":\\PortableApps") for v in values]
 
 
 class RepairTest(unittest.TestCase):
@@ -41,79 +39,66 @@ class RepairTest(unittest.TestCase):
         self.prefix.close()
 
     def stick(self, name, *programs):
-        """A folder of the prefix standing for a USB stick, holding
-        Marovendel.exe in Tools and an empty file for each program."""
+        """A folder standing for a USB stick, with Marovendel.exe in Tools and
+        an empty file for each program."""
         folder = os.path.join(self.prefix.path, name)
         os.makedirs(os.path.join(folder, "Tools"))
         shutil.copy2(exe_path(), os.path.join(folder, "Tools", "Marovendel.exe"))
         for program in programs:
-            path = os.path.join(folder, *program.split("\\"))
-            os.makedirs(os.path.dirname(path), exist_ok=True)
-            open(path, "wb").close()
+            os.makedirs(os.path.join(folder, os.path.dirname(program.replace("\\", "/"))),
+                        exist_ok=True)
+            open(os.path.join(folder, program.replace("\\", "/")), "wb").close()
         return folder
 
-    def register(self, name, exe):
-        result = self.prefix.marovendel("HKCU", name, exe)
-        self.assertEqual(result.status, 0, result)
+    def repair(self, marovendel, *args):
+        return self.prefix.run(marovendel + "\\Marovendel.exe", "repair", *args)
 
-    def test_a_stick_under_another_letter(self):
+    def test_a_stick_under_other_letters(self):
         p = self.prefix
-        foo = "PortableApps\\Foo\\foo.exe"
-        self.register("Foo", "E:\\" + foo)
+        for root, name, program in (("HKCU", "Foo", FOO), ("HKCU", "Bar", BAR), ("HKLM", "Baz", BAR)):
+            self.assertEqual(p.marovendel(root, name, "E:\\" + program).status, 0)
         # A profile in the program's folder follows it; a path elsewhere on
         # the old drive stays.
-        command = ('"E:\\%s" --user-data-dir="E:\\PortableApps\\Foo\\User Data" '
-                   '--disk-cache-dir="E:\\Cache"' % foo)
-        p.reg("add", CLIENTS + "Foo\\shell\\open\\command", "/ve", "/d", command, "/f")
-        p.map_drives({"F": self.stick("stickF", foo)})
+        p.reg("add", "HKCU\\Software\\Clients\\StartMenuInternet\\Foo\\shell\\open\\command", "/ve",
+              "/d", '"E:\\%s" --user-data-dir="E:\\PortableApps\\Foo\\Data" --x="E:\\Cache"' % FOO,
+              "/f")
+        foo, bar, baz = (registration(p, r, n) for r, n in
+                         (("HKCU", "Foo"), ("HKCU", "Bar"), ("HKLM", "Baz")))
 
-        result = p.run("F:\\Tools\\Marovendel.exe", "repair")
-        self.assertEqual(result.stdout, "Foo: E:\\%s is now F:\\%s; backup in F:\\Tools\\Foo.reg\n"
-                         % (foo, foo))
-        self.assertEqual(result.status, 0)
-        self.assertEqual(registration(p, "Foo"), [
-            '"F:\\%s" --user-data-dir="F:\\PortableApps\\Foo\\User Data" '
-            '--disk-cache-dir="E:\\Cache"' % foo,
-            "F:\\" + foo, "F:\\" + foo, '"F:\\%s" "%%1"' % foo])
+        # The stick Marovendel runs from holds Foo.
+        p.map_drives({"F": self.stick("stickF", FOO)})
+        result = self.repair("F:\\Tools", "HKCU")
+        self.assertIn("Foo: E:\\%s is now F:\\%s; backup in F:\\Tools\\Foo.reg\n" % (FOO, FOO),
+                      result.stdout)
+        self.assertEqual(registration(p, "HKCU", "Foo"), moved(foo, "F"))
+        self.assertIn('--user-data-dir="F:\\PortableApps\\Foo\\Data" --x="E:\\Cache"',
+                      registration(p, "HKCU", "Foo")[0])
         self.assertTrue(os.path.isfile(os.path.join(p.path, "stickF", "Tools", "Foo.reg")))
-        self.assertEqual(p.marovendel("check", "HKCU", "Foo").stdout.splitlines()[0],
-                         "Foo is registered correctly under HKCU.")
 
-        # On two other drives nothing is written; the stick Marovendel runs
-        # from wins.
-        bar = "PortableApps\\Bar\\bar.exe"
-        self.register("Bar", "E:\\" + bar)
-        p.map_drives({"F": self.stick("stickF2", foo, bar), "G": self.stick("stickG", bar)})
-        before = registration(p, "Bar")
-        result = p.marovendel("repair")
+        # Bar on two other drives: nothing is written, until Marovendel runs
+        # from one of them.
+        p.map_drives({"F": self.stick("stickF2", FOO, BAR), "G": self.stick("stickG", BAR)})
+        result = self.repair("C:\\Tools")
         self.assertEqual(result.stdout, "Bar: E:\\%s was found on F: and G:; drop the one you use "
-                         "onto Marovendel.exe.\n" % bar)
+                         "onto Marovendel.exe.\n" % BAR)
         self.assertEqual(result.status, 2)
-        self.assertEqual(registration(p, "Bar"), before)
-
-        result = p.run("G:\\Tools\\Marovendel.exe", "repair", "HKCU")
+        self.assertEqual(registration(p, "HKCU", "Bar"), bar)
+        result = self.repair("G:\\Tools")
         self.assertEqual(result.stdout, "Bar: E:\\%s is now G:\\%s; backup in G:\\Tools\\Bar.reg\n"
-                         % (bar, bar))
+                         % (BAR, BAR))
         self.assertEqual(result.status, 0)
-        self.assertEqual(registration(p, "Bar"),
-                         ["G:\\" + bar, "G:\\" + bar, "G:\\" + bar, '"G:\\%s" "%%1"' % bar])
-        result = p.marovendel("repair")
-        self.assertEqual(result.stdout,
-                         "Every registered browser under HKCU starts a program that exists.\n")
-        self.assertEqual(result.status, 0)
+        self.assertEqual(registration(p, "HKCU", "Bar"), moved(bar, "G"))
+        self.assertEqual(p.marovendel("check", "HKCU", "Bar").stdout.splitlines()[0],
+                         "Bar is registered correctly under HKCU.")
 
         # For every user only the drive Marovendel runs from counts.
-        self.assertEqual(p.marovendel("HKLM", "Baz", "E:\\" + bar).status, 0)
-        result = p.marovendel("repair", "HKLM")
-        self.assertEqual(result.stdout, "Baz: E:\\%s was not found on C:, the drive Marovendel runs "
-                         "from; if the browser has moved, register it again with its new path.\n"
-                         % bar)
-        self.assertEqual(result.status, 2)
-        result = p.run("G:\\Tools\\Marovendel.exe", "repair", "HKLM")
-        self.assertEqual(result.stdout.splitlines()[0],
-                         "Baz: E:\\%s is now G:\\%s; backup in G:\\Tools\\Baz.reg" % (bar, bar))
-        self.assertEqual(value(p, "HKLM\\Software\\Classes\\BazURL\\shell\\open\\command"),
-                         '"G:\\%s" "%%1"' % bar)
+        result = self.repair("C:\\Tools", "HKLM")
+        self.assertIn("Baz: E:\\%s was not found on C:, the drive Marovendel runs from" % BAR,
+                      result.stdout)
+        self.assertEqual(registration(p, "HKLM", "Baz"), baz)
+        result = self.repair("G:\\Tools", "HKLM")
+        self.assertEqual(result.status, 0, result)
+        self.assertEqual(registration(p, "HKLM", "Baz"), moved(baz, "G"))
 
 
 if __name__ == "__main__":
