@@ -23,7 +23,7 @@ namespace {
 // "HKCU\path (name)", as check names a value.
 std::wstring ValueName(RootKey root, const ValueRewrite& rewrite) {
     return std::wstring(RootWord(root)) + L"\\" + rewrite.keyPath + L" (" +
-           rewrite.name.value_or(L"default") + L")";
+           (rewrite.name == nullptr ? L"default" : rewrite.name) + L")";
 }
 
 // "A was" or "A and B were", for the programs that have gone.
@@ -83,8 +83,7 @@ bool WriteRewrite(RootKey root, const ValueRewrite& rewrite) {
     Key key;
     registry::Status status = registry::OpenKey(root, rewrite.keyPath, Access::Write, key);
     if (status == kSuccess) {
-        status = registry::SetValue(key, rewrite.name ? rewrite.name->c_str() : nullptr,
-                                    rewrite.type, bytes);
+        status = registry::SetValue(key, rewrite.name, rewrite.type, bytes);
     }
     if (status != kSuccess) {
         Print(L"Failed to write %ls.\n", ValueName(root, rewrite).c_str());

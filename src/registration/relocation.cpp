@@ -23,7 +23,7 @@ constexpr std::size_t kValueBytes = 8192;
 struct Candidate {
     std::wstring tree;
     std::wstring keyPath;
-    std::optional<std::wstring> name;
+    const wchar_t* name;  // null: the default value
 };
 
 bool Contains(const std::vector<std::wstring>& items, const std::wstring& item) {
@@ -55,15 +55,14 @@ std::vector<Candidate> Candidates(const ClientName& clientName,
     const bool ownCapabilities =
         EqualsIgnoringCase(capabilities, client) ||
         EqualsIgnoringCase(capabilities.substr(0, client.size() + 1), client + L"\\");
-    std::vector<Candidate> candidates = {
-        {L"", OpenCommandPath(client), std::nullopt},
-        {L"", client + L"\\DefaultIcon", std::nullopt},
-        {ownCapabilities ? L"" : capabilities, capabilities, std::wstring(L"ApplicationIcon")},
-    };
+    std::vector<Candidate> candidates;
+    candidates.push_back({L"", OpenCommandPath(client), nullptr});
+    candidates.push_back({L"", client + L"\\DefaultIcon", nullptr});
+    candidates.push_back({ownCapabilities ? L"" : capabilities, capabilities, L"ApplicationIcon"});
     for (const std::wstring& progId : NamedClasses(findings)) {
         const std::wstring path = ClassKeyPath(progId);
-        candidates.push_back({path, OpenCommandPath(path), std::nullopt});
-        candidates.push_back({path, path + L"\\DefaultIcon", std::nullopt});
+        candidates.push_back({path, OpenCommandPath(path), nullptr});
+        candidates.push_back({path, path + L"\\DefaultIcon", nullptr});
     }
     return candidates;
 }
@@ -92,8 +91,7 @@ bool AddRewrite(Relocation& plan, RootKey root, const Candidate& candidate) {
     rewrite.name = candidate.name;
     std::wstring text;
     if (status == kSuccess) {
-        status = ReadTypedString(key, candidate.name ? candidate.name->c_str() : nullptr, text,
-                                 rewrite.type);
+        status = ReadTypedString(key, candidate.name, text, rewrite.type);
     }
     if (status == registry::kFileNotFound || status == registry::kUnsupportedType) {
         return true;

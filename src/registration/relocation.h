@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +19,7 @@ namespace registration {
 // REG_SZ or REG_EXPAND_SZ, stays.
 struct ValueRewrite {
     std::wstring keyPath;
-    std::optional<std::wstring> name;  // none: the default value
+    const wchar_t* name = nullptr;  // null: the default value
     std::uint32_t type = registry::kRegSz;
     std::wstring text;
 };
