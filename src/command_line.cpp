@@ -23,6 +23,7 @@ constexpr const wchar_t* kUsageLines[] = {
     L"       %ls <program or shortcut> | settings <HKCU|HKLM> <BrowserName> | "
     L"check <HKCU|HKLM> <BrowserName>\n",
     L"       %ls defaults HKLM <BrowserName> [file] [-once]\n",
+    L"       %ls repair [HKCU|HKLM] [-nobackup]\n",
     L"       -all after <ExecutablePath> also registers every type a browser opens; "
     L"after delete's <BrowserName> it also removes the class and its Open with entries\n",
 };
@@ -39,6 +40,7 @@ const CommandOptions kDeleteOptions = {{L"-nobackup", L"-all"},
 const CommandOptions kRegisterOptions = {{L"-all"}, L"its option is -all, in lower case"};
 const CommandOptions kDefaultsOptions = {{L"-once"}, L"its option is -once, in lower case"};
 const CommandOptions kNoOptions = {{}, L"it takes none"};  // check, settings
+const CommandOptions kRepairOptions = {{L"-nobackup"}, L"its option is -nobackup, in lower case"};
 
 bool IsWord(const wchar_t* argument, const wchar_t* word) {
     return EqualsIgnoringCase(argument, word);
@@ -46,7 +48,7 @@ bool IsWord(const wchar_t* argument, const wchar_t* word) {
 
 bool IsCommandWord(const wchar_t* word) {
     for (const wchar_t* command :
-         {L"list", L"HKCU", L"HKLM", L"delete", L"settings", L"check", L"defaults"}) {
+         {L"list", L"HKCU", L"HKLM", L"delete", L"settings", L"check", L"defaults", L"repair"}) {
         if (IsWord(word, command)) {
             return true;
         }
@@ -146,6 +148,37 @@ Command ParseNamedForm(Form form, bool isAdmin, wchar_t** words, int available) 
     return Named(std::move(command), words[1]);
 }
 
+// repair and the words after it: a root word, HKCU when there is none, then
+// -nobackup. It writes, so HKLM needs an administrator.
+Command ParseRepair(bool isAdmin, wchar_t** words, int count) {
+    Command command;
+    command.form = Form::Repair;
+    command.root = RootKey::CurrentUser;
+    int next = 0;
+    if (count > 0 && !LooksLikeAnOption(words[0])) {
+        command.root = RootOfWord(words[0]);
+        if (!command.root) {
+            return Refusal(L"Invalid root key. Use HKCU or HKLM.\n");
+        }
+        next = 1;
+    }
+    if (*command.root == RootKey::LocalMachine && !isAdmin) {
+        return Refusal(kAdminRequired);
+    }
+    if (std::optional<Command> refusal =
+            RefuseUnknownOption(kRepairOptions, L"repair", words + next, count - next)) {
+        return *refusal;
+    }
+    for (int extra = next; extra < count; ++extra) {
+        if (!LooksLikeAnOption(words[extra])) {
+            return Refusal(std::wstring(words[extra]) +
+                           L" is not a word of repair; it takes HKCU or HKLM, then -nobackup.\n");
+        }
+        command.repair.noBackup = true;
+    }
+    return command;
+}
+
 }  // namespace
 
 Command ParseCommandLine(int argc, wchar_t** argv, bool isAdmin) {
@@ -198,6 +231,9 @@ Command ParseCommandLine(int argc, wchar_t** argv, bool isAdmin) {
             usage.form = Form::CommandUsage;
             usage.commandWord = IsWord(word, L"check") ? L"check" : L"settings";
             return usage;
+        }
+        if (IsWord(word, L"repair")) {
+            return ParseRepair(isAdmin, argv + index + 1, following);
         }
         if (following >= 2) {
             if (IsWord(word, L"delete")) {

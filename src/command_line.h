@@ -8,7 +8,7 @@
 
 enum class Form {
     Usage, RootUsage, CommandUsage, Refusal, List, Register, Delete, Settings, Check, Defaults,
-    Drop
+    Drop, Repair
 };
 
 // One run's command, as the command line asks for it.
@@ -22,6 +22,7 @@ struct Command {
     RegistrationOptions registrationOptions;  // Register
     DeleteOptions options;                    // Delete
     DefaultsOptions defaults;                 // Defaults
+    RepairOptions repair;                     // Repair
 };
 
 // The command argv asks for. HKLM forms that write are refused to a caller

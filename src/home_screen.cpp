@@ -70,6 +70,17 @@ bool PrintBrowsers(const std::vector<RegisteredClient>& clients, bool read) {
     return true;
 }
 
+// Whether any listed browser shows [program not found]: the home screen then
+// offers repair.
+bool AnyProgramMissing(const std::vector<RegisteredClient>& clients) {
+    for (const RegisteredClient& client : clients) {
+        if (client.program && !client.program->exists) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // A typed line without the blanks around it; false at the end of input.
 bool ReadAnswer(std::wstring& answer) {
     if (!platform::ReadConsoleLine(answer)) {
@@ -153,13 +164,23 @@ Outcome ShowHomeScreen() {
             registration::RegisteredClients(RootKey::CurrentUser, read);
         Print(L"\n");
         const bool any = PrintBrowsers(clients, read);
+        const bool offerRepair = AnyProgramMissing(clients);
         Print(L"\n%ls", kDragHint);
+        if (offerRepair) {
+            Print(L"Type r and press Enter to repair the browsers whose program was not found, "
+                  L"where it is found on another drive.\n");
+        }
         Print(any ? L"Type a number and press Enter to manage that browser, or press Enter to "
                     L"close.\n"
                   : L"Press Enter to close.\n");
         std::wstring answer;
         if (!ReadAnswer(answer) || answer.empty()) {
             return Outcome::Done;
+        }
+        // After a repair the list shows where each browser is now.
+        if (offerRepair && (answer == L"r" || answer == L"R")) {
+            RepairBrowsers(RootKey::CurrentUser, RepairOptions());
+            continue;
         }
         const std::size_t number = NumberIn(answer, clients.size());
         if (number == 0) {

@@ -45,6 +45,8 @@ Outcome Run(const Command& command, const wchar_t* program) {
         return WriteDefaultAssociations(*command.root, *command.name, command.defaults);
     case Form::Drop:
         return RegisterDroppedFile(command.executablePath, program);
+    case Form::Repair:
+        return RepairBrowsers(*command.root, command.repair);
     case Form::Check:
         break;
     }

@@ -8,6 +8,7 @@
 #include "output/text.h"
 #include "platform/platform.h"
 #include "registration/inspection.h"
+#include "registration/relocation.h"
 
 using registration::Association;
 using registration::ClientName;
@@ -45,15 +46,6 @@ public:
 private:
     std::vector<std::pair<std::wstring, platform::CurrentDefault>> answers_;
 };
-
-// "a", "a and b", "a, b and c".
-std::wstring ListOf(const std::vector<std::wstring>& items) {
-    std::wstring list;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        list += (i == 0 ? L"" : i + 1 == items.size() ? L" and " : L", ") + items[i];
-    }
-    return list;
-}
 
 // How many of the types the capabilities name Windows opens with this
 // browser, naming the others. Nothing when Windows could tell none of them.
@@ -122,6 +114,15 @@ void PrintCurrentDefaults(const RegistrationFindings& findings, RootKey root,
     }
 }
 
+// The drive ("F:") where repair would point a registration whose programs
+// have gone, or empty when it would not.
+std::wstring RepairDrive(RootKey root, const ClientName& clientName,
+                         const RegistrationFindings& findings) {
+    const registration::Relocation plan = registration::PlanRelocation(root, clientName, findings);
+    return plan.kind == registration::Relocation::Kind::Found ? plan.search.drives + L":"
+                                                              : std::wstring();
+}
+
 }  // namespace
 
 Outcome CheckBrowser(RootKey root, const ClientName& clientName) {
@@ -139,17 +140,16 @@ Outcome CheckBrowser(RootKey root, const ClientName& clientName) {
     } else if (!findings.programMissing) {
         Print(L"%ls has %d problem(s) under %ls; register it again to repair.\n",
               clientName.c_str(), static_cast<int>(problems), RootWord(root));
-    } else if (root == RootKey::CurrentUser) {
+    } else if (const std::wstring drive = RepairDrive(root, clientName, findings); !drive.empty()) {
+        Print(L"%ls has %d problem(s) under %ls; its program is on %ls now, and Marovendel.exe "
+              L"repair %ls points the registration there.\n",
+              clientName.c_str(), static_cast<int>(problems), RootWord(root), drive.c_str(),
+              RootWord(root));
+    } else {
         // A portable browser that moved, as on a USB stick under another
         // drive letter: its new place is what repairs it.
-        Print(L"%ls has %d problem(s) under %ls; if the browser has moved, drop it onto "
-              L"Marovendel.exe from its new place, or register it again with its new path.\n",
-              clientName.c_str(), static_cast<int>(problems), RootWord(root));
-    } else {
-        // A drop registers for the current user only.
-        Print(L"%ls has %d problem(s) under %ls; if the browser has moved, register it again "
-              L"with its new path.\n",
-              clientName.c_str(), static_cast<int>(problems), RootWord(root));
+        Print(L"%ls has %d problem(s) under %ls; %ls\n", clientName.c_str(),
+              static_cast<int>(problems), RootWord(root), MovedBrowserAdvice(root));
     }
     PrintCurrentDefaults(findings, root, clientName);
     return problems == 0 ? Outcome::Done : Outcome::Failed;

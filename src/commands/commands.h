@@ -87,3 +87,12 @@ Outcome WriteDefaultAssociations(RootKey root, const registration::ClientName& c
 // starts) for the current user, then opens its Default apps page.
 // marovendel is how the command line named Marovendel.exe.
 Outcome RegisterDroppedFile(const std::wstring& droppedPath, const wchar_t* marovendel);
+
+// repair.cpp
+struct RepairOptions {
+    bool noBackup = false;  // rewrite without writing <BrowserName>.reg first
+};
+// Points every registration under root whose programs have gone at the same
+// paths on the drive where they are now, after a backup of each (unless
+// noBackup), and names each one it leaves broken; Done when none is left so.
+Outcome RepairBrowsers(RootKey root, const RepairOptions& options);

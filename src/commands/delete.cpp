@@ -5,10 +5,9 @@
 // backup was written whole, and a backup holds every value exactly as
 // stored, so that `reg import` of it undoes the removal.
 #include "commands/commands.h"
-#include "output/backup_file.h"
-#include "output/reg_file.h"
 #include "output/text.h"
 #include "platform/platform.h"
+#include "registration/backup.h"
 
 using registry::Access;
 using registry::Key;
@@ -91,80 +90,17 @@ Removal FindRemoval(RootKey root, const ClientName& clientName, const DeleteOpti
     return removal;
 }
 
-// The RegisteredApplications value named clientName, if there is one.
-void ExportRegisteredApplication(reg_file::RegFile& file, RootKey root,
-                                 const ClientName& clientName, std::vector<std::wstring>& notes) {
-    Key applications;
-    const Status opened = registry::OpenKey(root, registration::kRegisteredApplicationsPath,
-                                            Access::Read, applications);
-    if (opened != kSuccess) {
-        notes.push_back(L"Failed to open RegisteredApplications key.\n");
-        if (opened != registry::kFileNotFound) {
-            file.MarkFailed();
-        }
-        return;
-    }
-    file.AddValueIfPresent(root, applications, registration::kRegisteredApplicationsPath,
-                           clientName.Text());
-}
-
-// The value named after the class in each OpenWithProgids key that has one.
-void ExportOpenWithValues(reg_file::RegFile& file, RootKey root, const Removal& removal,
-                          const std::wstring& progId) {
-    for (const std::wstring& path : removal.openWithPaths) {
-        Key openWith;
-        const Status opened = registry::OpenKey(root, path, Access::Read, openWith);
-        if (opened == kSuccess) {
-            file.AddValueIfPresent(root, openWith, path, progId);
-        } else if (opened != registry::kFileNotFound) {
-            file.MarkFailed();
-        }
-    }
-}
-
-// The backup: the client tree, its RegisteredApplications value and, with
-// -all, the class tree and the class's OpenWithProgids values; the lines
-// reading it has to say go to notes.
-reg_file::RegFile BuildBackup(RootKey root, const ClientName& clientName, const Removal& removal,
-                              std::vector<std::wstring>& notes) {
-    reg_file::RegFile file;
-    file.AddTreeIfPresent(root, removal.clientKeyPath);
-    ExportRegisteredApplication(file, root, clientName, notes);
+// What the backup holds besides the client: with -all, the class tree and
+// the class's OpenWithProgids values.
+registration::BackupExtent ExtentOf(const Removal& removal, const ClientName& clientName) {
+    registration::BackupExtent extent;
     if (!removal.classKeyPath.empty()) {
-        file.AddTreeIfPresent(root, removal.classKeyPath);
+        extent.trees.push_back(removal.classKeyPath);
     }
-    ExportOpenWithValues(file, root, removal, registration::ProgId(clientName));
-    if (!removal.typesRead) {
-        file.MarkFailed();
-    }
-    return file;
-}
-
-// Writes the backup file. False when it could not be written whole, and then
-// nothing may be deleted.
-bool BackUpRegistration(RootKey root, const ClientName& clientName, const Removal& removal) {
-    std::wstring directory;
-    if (!platform::GetExecutableDirectory(directory)) {
-        Print(L"Failed to create export file: %ls.reg\n", clientName.c_str());
-        return false;
-    }
-    const std::wstring stem = BackupFileStem(clientName.Text());
-    std::vector<std::wstring> notes;
-    const reg_file::RegFile file = BuildBackup(root, clientName, removal, notes);
-    for (const std::wstring& note : notes) {
-        Print(L"%ls", note.c_str());
-    }
-    if (file.Failed()) {
-        Print(L"Failed to export registry keys to %ls\n",
-              NumberedBackupPath(directory, stem, 1).c_str());
-        return false;
-    }
-    if (!file.HoldsEntries()) {
-        // Keep any earlier backup rather than replace it with an empty one.
-        Print(L"Nothing to export for %ls.\n", clientName.c_str());
-        return true;
-    }
-    return WriteBackupFile(directory, stem, file.Bytes());
+    extent.openWithPaths = removal.openWithPaths;
+    extent.progId = registration::ProgId(clientName);
+    extent.found = removal.typesRead;
+    return extent;
 }
 
 bool DeleteClientTree(RootKey root, const std::wstring& clientKeyPath) {
@@ -233,17 +169,10 @@ OpenWithResult DeleteOpenWithValue(RootKey root, const std::wstring& path,
 }  // namespace
 
 std::wstring RemovalBackupPath(RootKey root, const ClientName& clientName,
-                              const DeleteOptions& options) {
-    std::wstring directory;
-    const std::wstring stem = BackupFileStem(clientName.Text());
-    if (!platform::GetExecutableDirectory(directory)) {
-        return stem + L".reg";
-    }
+                               const DeleteOptions& options) {
     std::vector<std::wstring> notes;  // the removal says them
     const Removal removal = FindRemoval(root, clientName, options, notes);
-    const reg_file::RegFile file = BuildBackup(root, clientName, removal, notes);
-    return file.Failed() ? NumberedBackupPath(directory, stem, 1)
-                         : BackupFilePath(directory, stem, file.Bytes());
+    return registration::BackupFileFor(root, clientName, ExtentOf(removal, clientName));
 }
 
 Outcome DeleteBrowser(RootKey root, const ClientName& clientName, const DeleteOptions& options) {
@@ -253,7 +182,10 @@ Outcome DeleteBrowser(RootKey root, const ClientName& clientName, const DeleteOp
         Print(L"%ls", note.c_str());
     }
     const std::wstring progId = registration::ProgId(clientName);
-    if (!options.noBackup && !BackUpRegistration(root, clientName, removal)) {
+    // Nothing is deleted unless the backup was written whole.
+    if (!options.noBackup &&
+        !registration::BackUpRegistration(root, clientName, ExtentOf(removal, clientName), true)
+             .written) {
         return Outcome::Failed;
     }
 

@@ -132,27 +132,27 @@ std::wstring BackupFilePath(const std::wstring& directory, const std::wstring& s
     return NumberedBackupPath(directory, stem, number <= kMaxBackupNumber ? number : kMaxBackupNumber);
 }
 
-bool WriteBackupFile(const std::wstring& directory, const std::wstring& stem,
-                     const std::vector<std::uint8_t>& bytes) {
+std::optional<std::wstring> WriteBackupFile(const std::wstring& directory,
+                                            const std::wstring& stem,
+                                            const std::vector<std::uint8_t>& bytes) {
     using whole_file::Written;
     bool holds = false;
     for (int number = BackupNumber(directory, stem, bytes, 1, holds); number <= kMaxBackupNumber;
          number = BackupNumber(directory, stem, bytes, number + 1, holds)) {
         const std::wstring target = NumberedBackupPath(directory, stem, number);
         if (!PathFits(target)) {
-            return false;
+            return std::nullopt;
         }
         // A name taken since it was looked at is passed over like any other.
         const Written written = holds ? Written::Whole : WriteNewBackup(target, bytes);
         if (written == Written::Whole) {
-            Print(L"Successfully exported registry keys to %ls\n", target.c_str());
-            return true;
+            return target;
         }
         if (written != Written::NameTaken) {
-            return false;
+            return std::nullopt;
         }
     }
     Print(L"Failed to create export file: %ls\n",
           NumberedBackupPath(directory, stem, kMaxBackupNumber).c_str());
-    return false;
+    return std::nullopt;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,10 @@ std::wstring NumberedBackupPath(const std::wstring& directory, const std::wstrin
 std::wstring BackupFilePath(const std::wstring& directory, const std::wstring& stem,
                             const std::vector<std::uint8_t>& bytes);
 
-// Writes a backup's bytes under the name BackupFilePath gives, and prints
+// Writes a backup's bytes under the name BackupFilePath gives, and returns
 // where it is. An earlier backup is never replaced: it may be the only copy
-// of another registration. False, with its line printed, when no backup
+// of another registration. Nothing, with its line printed, when no backup
 // could be written.
-bool WriteBackupFile(const std::wstring& directory, const std::wstring& stem,
-                     const std::vector<std::uint8_t>& bytes);
+std::optional<std::wstring> WriteBackupFile(const std::wstring& directory,
+                                            const std::wstring& stem,
+                                            const std::vector<std::uint8_t>& bytes);

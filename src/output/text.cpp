@@ -72,6 +72,21 @@ void PrintNotRegistered(registry::RootKey root, const std::wstring& clientName) 
     Print(L"%ls is not registered under %ls.\n", clientName.c_str(), RootWord(root));
 }
 
+const wchar_t* MovedBrowserAdvice(registry::RootKey root) {
+    return root == registry::RootKey::CurrentUser
+               ? L"if the browser has moved, drop it onto Marovendel.exe from its new place, or "
+                 L"register it again with its new path."
+               : L"if the browser has moved, register it again with its new path.";
+}
+
+std::wstring ListOf(const std::vector<std::wstring>& items) {
+    std::wstring list;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        list += (i == 0 ? L"" : i + 1 == items.size() ? L" and " : L", ") + items[i];
+    }
+    return list;
+}
+
 // The code point at text[i], moving i past it. Where wchar_t is UTF-16 a
 // surrogate pair is one code point; a lone surrogate, or where wchar_t is 4
 // bytes a value beyond Unicode, has no UTF-8 form and becomes U+FFFD.

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "registry/registry.h"
 
@@ -18,6 +19,12 @@ const wchar_t* RootWord(registry::RootKey root);
 // The line of settings, check and defaults for a name that root does not
 // know.
 void PrintNotRegistered(registry::RootKey root, const std::wstring& clientName);
+// What check and repair advise for a browser whose program has gone and
+// that no drive holds: a drop for HKCU, which a drop registers, else a new
+// registration.
+const wchar_t* MovedBrowserAdvice(registry::RootKey root);
+// "a", "a and b", "a, b and c".
+std::wstring ListOf(const std::vector<std::wstring>& items);
 // The code point at text[i], moving i past it; U+FFFD for a lone surrogate.
 std::uint32_t NextCodePoint(const std::wstring& text, std::size_t& i);
 // Appends code's UTF-8 bytes to out.

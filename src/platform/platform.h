@@ -119,6 +119,29 @@ bool IsExistingFile(const std::wstring& path);
 enum class DriveType { Unknown, Fixed, Removable, Network, Other };
 DriveType QueryDriveType(const std::wstring& root);
 
+// The letters of the drives that exist now, A to Z in order, as
+// GetLogicalDrives reports them ("CEF"); empty when it cannot tell.
+std::wstring LogicalDriveLetters();
+
+// Makes this thread's file calls on a drive without its medium fail at once
+// instead of asking for the medium in a dialog (SetThreadErrorMode with
+// SEM_FAILCRITICALERRORS); returns the mode it replaced.
+std::uint32_t BeginQuietDriveErrors();
+// Gives this thread back the mode BeginQuietDriveErrors replaced.
+void EndQuietDriveErrors(std::uint32_t previous);
+
+// Quiet drive errors for as long as it lives, on every way out.
+class QuietDriveErrors {
+public:
+    QuietDriveErrors() : previous_(BeginQuietDriveErrors()) {}
+    ~QuietDriveErrors() { EndQuietDriveErrors(previous_); }
+    QuietDriveErrors(const QuietDriveErrors&) = delete;
+    QuietDriveErrors& operator=(const QuietDriveErrors&) = delete;
+
+private:
+    std::uint32_t previous_;
+};
+
 // The owner and access-control list of a file or folder (a drive's root
 // with its backslash); false when they cannot be read.
 bool ReadObjectSecurity(const std::wstring& path, ObjectSecurity& out);

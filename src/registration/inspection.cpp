@@ -131,12 +131,17 @@ void CheckOpenCommand(Report& report, RootKey root, const std::wstring& path, co
         return;
     }
     const std::wstring& command = read.text;
-    const CommandProgram program = FindCommandProgram(platform::ExpandEnvironment(command));
+    const std::wstring expanded = platform::ExpandEnvironment(command);
+    const CommandProgram program = FindCommandProgram(expanded);
     const std::wstring problem = ProgramProblem(program);
     if (!problem.empty()) {
         AddProblem(report, where, problem);
         report.findings.programMissing =
             report.findings.programMissing || program.shape != CommandProgram::Shape::Blank;
+    }
+    if (!problem.empty() && program.shape != CommandProgram::Shape::Blank) {
+        report.findings.missingPrograms.push_back(
+            MissingProgram{root, path, expanded, program.path});
     }
     if (needsLink && !PassesTheLink(command)) {
         AddProblem(report, where, L"the command does not pass the link (%1 or %L)");

@@ -19,6 +19,14 @@ struct Association {
     std::wstring progId;
 };
 
+// An open command whose program is not there, as after a move.
+struct MissingProgram {
+    registry::RootKey root;       // where the command was found
+    std::wstring commandKeyPath;  // its shell\open\command key
+    std::wstring command;         // its text, expanded
+    std::wstring program;         // the program's path, or the whole command when no part exists
+};
+
 struct RegistrationFindings {
     // The client's key or its RegisteredApplications entry exists.
     bool registered = false;
@@ -29,6 +37,8 @@ struct RegistrationFindings {
     std::size_t clientCommandProblems = 0;
     // A command names a program that is not there, as after a move.
     bool programMissing = false;
+    // Each such command, with one of the problems for each.
+    std::vector<MissingProgram> missingPrograms;
     // Where the RegisteredApplications entry finds the capabilities.
     std::wstring capabilitiesPath;
     // The associations that name a class, in the order the registry lists them.

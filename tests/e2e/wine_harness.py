@@ -262,6 +262,21 @@ class WinePrefix:
         assert windows_path[:3].upper() == "C:\\", windows_path
         return os.path.join(self.path, "drive_c", *windows_path[3:].split("\\"))
 
+    def map_drives(self, drives):
+        """Gives the prefix a drive letter for each folder of drives, a dict
+        of letter to Linux folder (None takes the letter away), as a USB
+        stick gets one. Wine names its drives by the links in dosdevices,
+        and GetLogicalDrives reports a new one only after the prefix's
+        wineserver started again."""
+        for letter, folder in drives.items():
+            link = os.path.join(self.path, "dosdevices", letter.lower() + ":")
+            if os.path.lexists(link):
+                os.remove(link)
+            if folder is not None:
+                os.symlink(folder, link)
+        _stop_server(self.path)
+        _start_server(self.path)
+
     def start(self, program, *args, wine_loader=None):
         """Starts a program with the exe's loader, or wine_loader, its output
         and errors piped; the Popen."""

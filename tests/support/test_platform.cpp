@@ -32,6 +32,9 @@ struct Machine {
     std::map<std::wstring, platform::ObjectSecurity> securities;  // by upper-case path
     std::set<std::wstring> administratorSids;
     std::map<std::wstring, std::wstring> accountNames;  // by SID
+    std::wstring driveLetters = L"C";
+    std::uint32_t errorMode = 0;  // SEM_FAILCRITICALERRORS is 1
+    std::vector<std::wstring> filesCheckedLoudly;
     std::size_t outputPieces = 0;
     std::map<std::wstring, std::vector<std::uint8_t>> files;
     std::map<std::uintptr_t, OpenFile> openFiles;
@@ -322,12 +325,29 @@ std::wstring ExpandEnvironment(const std::wstring& text) {
 }
 
 bool IsExistingFile(const std::wstring& path) {
+    if ((TheMachine().errorMode & 1) == 0) {
+        TheMachine().filesCheckedLoudly.push_back(path);
+    }
     return TheMachine().files.count(path) != 0 || TheMachine().files.count(FullPath(path)) != 0;
 }
 
 DriveType QueryDriveType(const std::wstring& root) {
     auto found = TheMachine().driveTypes.find(UpperAscii(root));
     return found == TheMachine().driveTypes.end() ? DriveType::Fixed : found->second;
+}
+
+std::wstring LogicalDriveLetters() {
+    return TheMachine().driveLetters;
+}
+
+std::uint32_t BeginQuietDriveErrors() {
+    const std::uint32_t previous = TheMachine().errorMode;
+    TheMachine().errorMode |= 1;
+    return previous;
+}
+
+void EndQuietDriveErrors(std::uint32_t previous) {
+    TheMachine().errorMode = previous;
 }
 
 bool ReadObjectSecurity(const std::wstring& path, ObjectSecurity& out) {
@@ -559,6 +579,18 @@ void SetAdministratorSids(const std::set<std::wstring>& sids) {
 
 void SetAccountName(const std::wstring& sid, const std::wstring& name) {
     TheMachine().accountNames[sid] = name;
+}
+
+void SetLogicalDriveLetters(const std::wstring& letters) {
+    TheMachine().driveLetters = letters;
+}
+
+bool QuietDriveErrorsOn() {
+    return (TheMachine().errorMode & 1) != 0;
+}
+
+const std::vector<std::wstring>& FilesCheckedLoudly() {
+    return TheMachine().filesCheckedLoudly;
 }
 
 std::size_t OutputPieceCount() {

@@ -55,6 +55,13 @@ void SetAdministratorSids(const std::set<std::wstring>& sids);
 // The name AccountName gives a SID; the SID itself unless told.
 void SetAccountName(const std::wstring& sid, const std::wstring& name);
 
+// The drive letters LogicalDriveLetters reports ("CEF"); C alone unless told.
+void SetLogicalDriveLetters(const std::wstring& letters);
+// Whether quiet drive errors are on now, and every path IsExistingFile was
+// asked about while they were off, since Reset.
+bool QuietDriveErrorsOn();
+const std::vector<std::wstring>& FilesCheckedLoudly();
+
 // Files by exact path.
 void PutFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
 std::optional<std::vector<std::uint8_t>> FileContents(const std::wstring& path);

@@ -15,6 +15,7 @@ const wchar_t* const kUsage =
     L"       Marovendel.exe <program or shortcut> | settings <HKCU|HKLM> <BrowserName> | "
     L"check <HKCU|HKLM> <BrowserName>\n"
     L"       Marovendel.exe defaults HKLM <BrowserName> [file] [-once]\n"
+    L"       Marovendel.exe repair [HKCU|HKLM] [-nobackup]\n"
     L"       -all after <ExecutablePath> also registers every type a browser opens; "
     L"after delete's <BrowserName> it also removes the class and its Open with entries\n";
 const std::wstring kBanner =
@@ -76,6 +77,12 @@ TEST_F(CommandLineTest, IncompleteFormsPrintUsageOrRefuseWithStatus1) {
          L"Invalid root key. Use HKCU or HKLM.\n"},
         {"check-bad-name", true, {L"check", L"HKLM", L"a/b"},
          L"The browser name must not contain \\ or /.\n"},
+        {"repair-bad-root", true, {L"repair", L"HKCR"}, L"Invalid root key. Use HKCU or HKLM.\n"},
+        {"repair-hklm-not-admin", false, {L"Repair", L"hklm", L"-nobackup"}, kAdminRequired},
+        {"repair-option-upper", true, {L"repair", L"-NOBACKUP"},
+         L"-NOBACKUP is not an option of repair; its option is -nobackup, in lower case.\n"},
+        {"repair-name", true, {L"repair", L"HKCU", L"Foo"},
+         L"Foo is not a word of repair; it takes HKCU or HKLM, then -nobackup.\n"},
     };
     for (const UsageCase& c : cases) {
         SCOPED_TRACE(c.id);
@@ -154,7 +161,8 @@ TEST_F(CommandLineTest, LastCompleteFormWinsAndListOrDeleteDropsIt) {
 TEST_F(CommandLineTest, TheUsageListsEachFormOnceAsTheReadmeShowsIt) {
     const std::wstring usage = RunCommand({}).output;
     for (const wchar_t* form : {L"delete <HKCU|HKLM>", L"<program or shortcut>", L"list [HKLM|HKCU]",
-                                L"settings <HKCU|HKLM>", L"check <HKCU|HKLM>", L"-all after"}) {
+                                L"settings <HKCU|HKLM>", L"check <HKCU|HKLM>", L"-all after",
+                                L"repair [HKCU|HKLM]"}) {
         SCOPED_TRACE(std::string(form, form + std::wcslen(form)));
         const std::size_t first = usage.find(form);
         ASSERT_NE(first, std::wstring::npos);
@@ -223,6 +231,7 @@ TEST_F(CommandLineTest, StandardUserReadsHklmButIsRefusedChangesBeforeAnyOpen) {
         {"settings", {L"settings", L"HKLM", L"Foo"}, 0, L"Opened Settings > Default apps for Foo.\n"},
         {"register", {L"HKLM", L"Bar", L"C:\\bar.exe"}, 1, kAdminRequired},
         {"delete", {L"delete", L"HKLM", L"Foo"}, 1, kAdminRequired},
+        {"repair", {L"repair", L"HKLM"}, 1, kAdminRequired},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);

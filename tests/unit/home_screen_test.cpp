@@ -13,11 +13,14 @@ const std::wstring kHint =
     L"\nTo register a browser for yourself, drag its .exe or its shortcut onto Marovendel.exe.\n";
 const std::wstring kPrompt =
     L"Type a number and press Enter to manage that browser, or press Enter to close.\n";
+const std::wstring kOffer =
+    L"Type r and press Enter to repair the browsers whose program was not found, where it is "
+    L"found on another drive.\n";
 const std::wstring kList =
     L"Browsers registered for you:\n"
     L"  1. Foo  C:\\Apps\\Foo\\foo.exe [default for http]\n"
     L"  2. Gone  E:\\Gone\\gone.exe [program not found]\n" +
-    kHint + kPrompt;
+    kHint + kOffer + kPrompt;
 const std::wstring kMenu =
     L"\nFoo\n  1. Open its page in Settings > Default apps\n  2. Check it\n  3. Remove it\n"
     L"Type 1, 2 or 3 and press Enter, or press Enter to go back.\n";
@@ -37,7 +40,7 @@ TEST_F(HomeScreenTest, ADoubleClickShowsTheBrowsersAndManagesOneByNumber) {
         L"  1. Foo  C:\\Apps\\Foo\\foo.exe [default for http]\n"
         L"  2. Fox: Quantum  C:\\Apps\\Fox\\fox.exe\n"
         L"  3. Gone  E:\\Gone\\gone.exe [program not found]\n" +
-        kHint + kPrompt;
+        kHint + kOffer + kPrompt;
     const struct {
         const char* id;
         bool registered;
@@ -74,7 +77,7 @@ TEST_F(HomeScreenTest, ADoubleClickShowsTheBrowsersAndManagesOneByNumber) {
          L"Successfully deleted browser from RegisteredApplications: Foo\n"
          L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n"
          L"\nBrowsers registered for you:\n  1. Gone  E:\\Gone\\gone.exe [program not found]\n" +
-         kHint + kPrompt + L"\n", false},
+         kHint + kOffer + kPrompt + L"\n", false},
         {"remove beside another backup", true, {L"1", L"3", L"y", L""},
          kList + L"1\n" + kMenu + L"3\n" + removalOf(L"Foo", L"C:\\Tools\\Foo (2).reg") + L"y\n"
          L"Successfully exported registry keys to C:\\Tools\\Foo (2).reg\n"
@@ -82,7 +85,7 @@ TEST_F(HomeScreenTest, ADoubleClickShowsTheBrowsersAndManagesOneByNumber) {
          L"Successfully deleted browser from RegisteredApplications: Foo\n"
          L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n"
          L"\nBrowsers registered for you:\n  1. Gone  E:\\Gone\\gone.exe [program not found]\n" +
-         kHint + kPrompt + L"\n", false, true},
+         kHint + kOffer + kPrompt + L"\n", false, true},
         {"a name no file can have", true, {L"2", L"3", L""},
          foxList + L"2\n" + kMenu.substr(0, 1) + kFox + kMenu.substr(4) + L"3\n" +
          removalOf(kFox, L"C:\\Tools\\Fox_ Quantum.reg") + L"\n" + kFox + L" was kept.\n" +
@@ -113,6 +116,44 @@ TEST_F(HomeScreenTest, ADoubleClickShowsTheBrowsersAndManagesOneByNumber) {
         EXPECT_EQ(registry::memory::HasKey(RootKey::CurrentUser,
                                            L"Software\\Clients\\StartMenuInternet\\Foo"),
                   c.registered && c.fooRemains);
+    }
+}
+
+// r repairs what the list marks [program not found], then lists again; with
+// nothing marked, nothing is offered and r is no number.
+TEST_F(HomeScreenTest, RepairIsOfferedForAProgramNotFoundAndListsAgain) {
+    const std::wstring listed = L"Browsers registered for you:\n  1. Gone  ";
+    const struct {
+        const char* id;
+        std::wstring program;
+        std::wstring output;
+        std::wstring after;  // the command it runs with then
+    } cases[] = {
+        {"moved", L"E:\\Gone\\gone.exe",
+         listed + L"E:\\Gone\\gone.exe [program not found]\n" + kHint + kOffer + kPrompt +
+             L"r\nGone: E:\\Gone\\gone.exe is now G:\\Gone\\gone.exe; backup in "
+             L"C:\\Tools\\Gone.reg\n\n" + listed + L"G:\\Gone\\gone.exe\n" + kHint + kPrompt,
+         L"G:\\Gone\\gone.exe"},
+        {"nothing to repair", L"G:\\Gone\\gone.exe",
+         listed + L"G:\\Gone\\gone.exe\n" + kHint + kPrompt +
+             L"r\nr is not a number from the list.\n\n" + listed + L"G:\\Gone\\gone.exe\n" + kHint +
+             kPrompt,
+         L"G:\\Gone\\gone.exe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SetUp();
+        test_platform::SetLogicalDriveLetters(L"CG");
+        test_platform::PutFile(L"G:\\Gone\\gone.exe", {});
+        ASSERT_EQ(RunCommand({L"HKCU", L"Gone", c.program}).status, 0);
+        test_platform::SetOwnsConsoleWindow(true);
+        test_platform::SetConsoleInput({L"r"});
+        const CommandResult result = RunCommand({});
+        EXPECT_EQ(result.output, kHead + c.output);
+        EXPECT_EQ(*registry::memory::StoredString(
+                      RootKey::CurrentUser,
+                      L"Software\\Clients\\StartMenuInternet\\Gone\\shell\\open\\command", nullptr),
+                  c.after);
     }
 }
 
