@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Checks a Release Marovendel.exe as it would ship: no debug sections, no
 # COFF symbol table, and no larger than the size budget.
-# Usage: check_exe.sh OBJDUMP EXE MAX_BYTES
+# Usage: check_exe.sh OBJDUMP EXE
 set -euo pipefail
-objdump=$1 exe=$2 max_bytes=$3
+objdump=$1 exe=$2
+# The budget of the larger, 32-bit exe: the figures and where the bytes go
+# are in BENCHMARKS.md ("Size of the Release exe").
+max_bytes=600000
 failed=0
 
 debug_sections=$("$objdump" -h "$exe" | awk '$2 ~ /^\.(z)?debug/ {print $2}' | tr '\n' ' ')
