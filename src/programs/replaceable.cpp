@@ -32,6 +32,15 @@ std::wstring DriveRoot(const std::wstring& path) {
     return share == std::wstring::npos ? std::wstring() : path.substr(0, share + 1);
 }
 
+// The path as Windows resolves it, with \\?\ before a drive left out: a
+// program named C:/Users/… or C:\Program Files\..\Users\… is read through
+// the folders that really lead to it.
+std::wstring ResolvedPath(const std::wstring& path) {
+    const bool literal = path.size() >= 7 && path.compare(0, 4, L"\\\\?\\") == 0 &&
+                         path[5] == L':' && path[6] == L'\\';
+    return platform::FullPath(literal ? path.substr(4) : path);
+}
+
 // The program file, the folder that holds it and each one above it, the
 // root last.
 std::vector<std::wstring> FileAndFoldersUpToRoot(const std::wstring& path,
@@ -70,7 +79,8 @@ Finding Describe(const std::wstring& program, const std::wstring& changed,
 
 // Who other than administrators could change program, or the folders that
 // lead to it, and so what runs; nothing when no one could.
-std::optional<Finding> ChangeableByOthers(const std::wstring& program) {
+std::optional<Finding> ChangeableByOthers(const std::wstring& given) {
+    const std::wstring program = ResolvedPath(given);
     const std::wstring root = DriveRoot(program);
     if (root.empty()) {
         return std::nullopt;
