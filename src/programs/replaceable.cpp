@@ -5,6 +5,7 @@
 #include "programs/replaceable.h"
 
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "platform/platform.h"
@@ -54,6 +55,18 @@ std::vector<std::wstring> FileAndFoldersUpToRoot(const std::wstring& path,
     return chain;
 }
 
+// The descriptors of paths; nullopt where one could not be read.
+platform::SecurityChain SecurityOf(const std::vector<std::wstring>& paths) {
+    platform::SecurityChain chain;
+    for (const std::wstring& path : paths) {
+        platform::ObjectSecurity security;
+        chain.push_back(platform::ReadObjectSecurity(path, security)
+                            ? std::optional<platform::ObjectSecurity>(security)
+                            : std::nullopt);
+    }
+    return chain;
+}
+
 // The first half of the warning: who could change what, and the words that
 // name them again in its second half.
 struct Finding {
@@ -94,13 +107,7 @@ std::optional<Finding> ChangeableByOthers(const std::wstring& given) {
         break;
     }
     const std::vector<std::wstring> paths = FileAndFoldersUpToRoot(program, root);
-    platform::SecurityChain chain;
-    for (const std::wstring& path : paths) {
-        platform::ObjectSecurity security;
-        chain.push_back(platform::ReadObjectSecurity(path, security)
-                            ? std::optional<platform::ObjectSecurity>(security)
-                            : std::nullopt);
-    }
+    const platform::SecurityChain chain = SecurityOf(paths);
     const std::optional<platform::Changer> changer = platform::WhoCouldReplace(
         chain, platform::AdministratorsAmong(platform::PrincipalsToJudge(chain)));
     if (!changer) {
@@ -110,6 +117,18 @@ std::optional<Finding> ChangeableByOthers(const std::wstring& given) {
 }
 
 }  // namespace
+
+bool OwnedByAnotherUser(const std::wstring& given) {
+    const std::wstring program = ResolvedPath(given);
+    const std::wstring root = DriveRoot(program);
+    if (root.empty() || platform::QueryDriveType(root) != platform::DriveType::Fixed) {
+        return false;
+    }
+    const platform::SecurityChain chain = SecurityOf(FileAndFoldersUpToRoot(program, root));
+    std::set<std::wstring> trusted = platform::AdministratorsAmong(platform::PrincipalsToJudge(chain));
+    trusted.insert(platform::CurrentUserSid());
+    return platform::OtherOwner(chain, trusted).has_value();
+}
 
 void WarnIfStandardUsersCouldChange(const std::wstring& executablePath) {
     const CommandProgram program = FindCommandProgram(platform::ExpandEnvironment(executablePath));
