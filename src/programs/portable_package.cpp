@@ -155,7 +155,8 @@ NamedProgram PortableAppsProgram(const std::wstring& launcher) {
             // package: it may be any other one on the PC.
             const std::wstring app = package + L"\\App\\";
             const std::wstring program = platform::FullPath(app + *value);
-            if (program.size() > app.size() && EqualsIgnoringCase(program.substr(0, app.size()), app)) {
+            if (program.size() > app.size() &&
+                EqualsIgnoringCase(program.substr(0, app.size()), app)) {
                 named.program = program;
             }
             break;

@@ -125,7 +125,8 @@ bool OwnedByAnotherUser(const std::wstring& given) {
         return false;
     }
     const platform::SecurityChain chain = SecurityOf(FileAndFoldersUpToRoot(program, root));
-    std::set<std::wstring> trusted = platform::AdministratorsAmong(platform::PrincipalsToJudge(chain));
+    std::set<std::wstring> trusted =
+        platform::AdministratorsAmong(platform::PrincipalsToJudge(chain));
     trusted.insert(platform::CurrentUserSid());
     return platform::OtherOwner(chain, trusted).has_value();
 }

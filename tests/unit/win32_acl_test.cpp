@@ -99,7 +99,8 @@ TEST(Win32AclTest, AConditionalEntryMayGrantAndMayNotDeny) {
         std::vector<BYTE> buffer(256);
         auto* acl = reinterpret_cast<ACL*>(buffer.data());
         ASSERT_TRUE(InitializeAcl(acl, static_cast<DWORD>(buffer.size()), ACL_REVISION_DS));
-        ASSERT_TRUE(AddAce(acl, ACL_REVISION_DS, MAXDWORD, ace.data(), static_cast<DWORD>(ace.size())));
+        ASSERT_TRUE(
+            AddAce(acl, ACL_REVISION_DS, MAXDWORD, ace.data(), static_cast<DWORD>(ace.size())));
         if (c.type == ACCESS_DENIED_CALLBACK_ACE_TYPE) {
             ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION_DS, 0x1301bf, users));
         }
