@@ -144,6 +144,9 @@ bool Rewrite(RootKey root, const ClientName& name, const Relocation& plan,
 }  // namespace
 
 Outcome RepairBrowsers(RootKey root, const RepairOptions& options) {
+    // The drive a program has gone from may now be an empty card reader,
+    // which would ask for a disk as soon as its programs are looked for.
+    const platform::QuietDriveErrors quiet;
     bool read = true;
     const std::vector<registration::RegisteredClient> clients =
         registration::RegisteredClients(root, read);

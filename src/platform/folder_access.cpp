@@ -143,6 +143,17 @@ std::vector<std::wstring> PrincipalsToJudge(const SecurityChain& chain) {
     return principals;
 }
 
+std::optional<std::wstring> OtherOwner(const SecurityChain& chain,
+                                       const std::set<std::wstring>& trusted) {
+    for (const std::optional<ObjectSecurity>& object : chain) {
+        if (object && !object->owner.empty() && !IsOneOf(object->owner, kNeverCounted) &&
+            object->owner != kEveryone && trusted.count(object->owner) == 0) {
+            return object->owner;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<Changer> WhoCouldReplace(const SecurityChain& chain,
                                        const std::set<std::wstring>& administrators) {
     for (std::size_t at = 0; at < chain.size(); ++at) {

@@ -76,4 +76,11 @@ std::vector<std::wstring> PrincipalsToJudge(const SecurityChain& chain);
 std::optional<Changer> WhoCouldReplace(const SecurityChain& chain,
                                        const std::set<std::wstring>& administrators);
 
+// The first owner of chain's objects other than trusted, SYSTEM,
+// TrustedInstaller, the Administrators group, or Everyone, which a volume
+// that keeps no owners (FAT, exFAT) names for everything: someone else put
+// that file or folder there. Nothing when there is none.
+std::optional<std::wstring> OtherOwner(const SecurityChain& chain,
+                                       const std::set<std::wstring>& trusted);
+
 }  // namespace platform

@@ -150,6 +150,9 @@ bool ReadObjectSecurity(const std::wstring& path, ObjectSecurity& out);
 // other groups, as this machine answers; one whose lookup fails is not.
 std::set<std::wstring> AdministratorsAmong(const std::vector<std::wstring>& sids);
 
+// The SID of the user this process runs as; empty when it cannot be read.
+std::wstring CurrentUserSid();
+
 // The account sid names, as DOMAIN\name; the SID itself when unknown.
 std::wstring AccountName(const std::wstring& sid);
 

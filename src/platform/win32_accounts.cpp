@@ -170,6 +170,18 @@ std::set<std::wstring> AdministratorsAmong(const std::vector<std::wstring>& sids
     return administrators;
 }
 
+std::wstring CurrentUserSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return std::wstring();
+    }
+    alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    const BOOL read = GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size);
+    CloseHandle(token);
+    return read ? SidString(reinterpret_cast<const TOKEN_USER*>(buffer)->User.Sid) : std::wstring();
+}
+
 std::wstring AccountName(const std::wstring& sid) {
     const Sid parsed(sid);
     Account account;

@@ -26,13 +26,18 @@ ObjectSecurity ObjectSecurityOf(PSID owner, const ACL* dacl) {
             continue;
         }
         const auto* header = static_cast<const ACE_HEADER*>(entry);
-        // Allowed and denied entries share one layout: header, mask, SID.
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_DENIED_ACE_TYPE) {
+        // Allowed and denied entries share one layout: header, mask, SID; a
+        // conditional (callback) one has its condition after them. Its
+        // condition may hold, so a conditional grant counts as a grant, and
+        // a conditional denial, which may not, is left out.
+        const bool allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE ||
+                            header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE;
+        if (!allows && header->AceType != ACCESS_DENIED_ACE_TYPE) {
             continue;
         }
         auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(entry);
         AccessEntry accessEntry;
-        accessEntry.allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
+        accessEntry.allows = allows;
         accessEntry.sid = SidString(&ace->SidStart);
         accessEntry.mask = ace->Mask;
         accessEntry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;

@@ -3,6 +3,7 @@
 
 #include "platform/platform.h"
 #include "programs/command_program.h"
+#include "programs/replaceable.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ bool HoldsAll(wchar_t drive, const std::vector<std::wstring>& commands,
     moved.clear();
     for (const std::wstring& command : commands) {
         const CommandProgram program = FindCommandProgram(CommandOnDrive(command, drive));
-        if (!program.exists) {
+        if (!program.exists || OwnedByAnotherUser(program.path)) {
             return false;
         }
         MovedProgram found{program.path, program.path};

@@ -23,7 +23,9 @@ struct DriveSearch {
 
 // Looks for the program of each command (expanded, its program gone) at the
 // same path on other drives: the drive Marovendel runs from, then, unless
-// ownDriveOnly, every other fixed or removable drive. A:, B:, network and
+// ownDriveOnly, every other fixed or removable drive. On a fixed drive, a
+// program that another user owns, or one in a folder another user owns, is
+// not taken. A:, B:, network and
 // CD/DVD drives are never asked, nor is any program whose path starts with
 // no drive letter or names a network drive. One drive must hold them all:
 // Marovendel's own when it does, else the only other one that does. No drive

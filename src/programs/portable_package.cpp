@@ -151,7 +151,14 @@ NamedProgram PortableAppsProgram(const std::wstring& launcher) {
         }
         const std::optional<std::wstring> value = ini_file::Value(*entries, L"Launch", key.name);
         if (value && !value->empty()) {
-            named.program = platform::FullPath(package + L"\\App\\" + *value);
+            // A program that ..\ places outside App\ is no browser of this
+            // package: it may be any other one on the PC.
+            const std::wstring app = package + L"\\App\\";
+            const std::wstring program = platform::FullPath(app + *value);
+            if (program.size() > app.size() &&
+                EqualsIgnoringCase(program.substr(0, app.size()), app)) {
+                named.program = program;
+            }
             break;
         }
     }

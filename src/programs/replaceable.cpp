@@ -5,6 +5,7 @@
 #include "programs/replaceable.h"
 
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "platform/platform.h"
@@ -32,6 +33,15 @@ std::wstring DriveRoot(const std::wstring& path) {
     return share == std::wstring::npos ? std::wstring() : path.substr(0, share + 1);
 }
 
+// The path as Windows resolves it, with \\?\ before a drive left out: a
+// program named C:/Users/… or C:\Program Files\..\Users\… is read through
+// the folders that really lead to it.
+std::wstring ResolvedPath(const std::wstring& path) {
+    const bool literal = path.size() >= 7 && path.compare(0, 4, L"\\\\?\\") == 0 &&
+                         path[5] == L':' && path[6] == L'\\';
+    return platform::FullPath(literal ? path.substr(4) : path);
+}
+
 // The program file, the folder that holds it and each one above it, the
 // root last.
 std::vector<std::wstring> FileAndFoldersUpToRoot(const std::wstring& path,
@@ -42,6 +52,18 @@ std::vector<std::wstring> FileAndFoldersUpToRoot(const std::wstring& path,
         chain.push_back(folder);
     }
     chain.push_back(root);
+    return chain;
+}
+
+// The descriptors of paths; nullopt where one could not be read.
+platform::SecurityChain SecurityOf(const std::vector<std::wstring>& paths) {
+    platform::SecurityChain chain;
+    for (const std::wstring& path : paths) {
+        platform::ObjectSecurity security;
+        chain.push_back(platform::ReadObjectSecurity(path, security)
+                            ? std::optional<platform::ObjectSecurity>(security)
+                            : std::nullopt);
+    }
     return chain;
 }
 
@@ -70,7 +92,8 @@ Finding Describe(const std::wstring& program, const std::wstring& changed,
 
 // Who other than administrators could change program, or the folders that
 // lead to it, and so what runs; nothing when no one could.
-std::optional<Finding> ChangeableByOthers(const std::wstring& program) {
+std::optional<Finding> ChangeableByOthers(const std::wstring& given) {
+    const std::wstring program = ResolvedPath(given);
     const std::wstring root = DriveRoot(program);
     if (root.empty()) {
         return std::nullopt;
@@ -84,13 +107,7 @@ std::optional<Finding> ChangeableByOthers(const std::wstring& program) {
         break;
     }
     const std::vector<std::wstring> paths = FileAndFoldersUpToRoot(program, root);
-    platform::SecurityChain chain;
-    for (const std::wstring& path : paths) {
-        platform::ObjectSecurity security;
-        chain.push_back(platform::ReadObjectSecurity(path, security)
-                            ? std::optional<platform::ObjectSecurity>(security)
-                            : std::nullopt);
-    }
+    const platform::SecurityChain chain = SecurityOf(paths);
     const std::optional<platform::Changer> changer = platform::WhoCouldReplace(
         chain, platform::AdministratorsAmong(platform::PrincipalsToJudge(chain)));
     if (!changer) {
@@ -100,6 +117,19 @@ std::optional<Finding> ChangeableByOthers(const std::wstring& program) {
 }
 
 }  // namespace
+
+bool OwnedByAnotherUser(const std::wstring& given) {
+    const std::wstring program = ResolvedPath(given);
+    const std::wstring root = DriveRoot(program);
+    if (root.empty() || platform::QueryDriveType(root) != platform::DriveType::Fixed) {
+        return false;
+    }
+    const platform::SecurityChain chain = SecurityOf(FileAndFoldersUpToRoot(program, root));
+    std::set<std::wstring> trusted =
+        platform::AdministratorsAmong(platform::PrincipalsToJudge(chain));
+    trusted.insert(platform::CurrentUserSid());
+    return platform::OtherOwner(chain, trusted).has_value();
+}
 
 void WarnIfStandardUsersCouldChange(const std::wstring& executablePath) {
     const CommandProgram program = FindCommandProgram(platform::ExpandEnvironment(executablePath));

@@ -93,6 +93,21 @@ std::wstring QuotedCommand(const std::wstring& executablePath, const std::wstrin
     return L"\"" + executablePath + L"\"";
 }
 
+// Whether command ends inside quotes as CommandLineToArgvW reads it: a quote
+// after an odd number of backslashes is a literal one, as in the common
+// slip --user-data-dir="D:\Profile\".
+bool LeavesQuoteOpen(const std::wstring& command) {
+    bool open = false;
+    std::size_t backslashes = 0;
+    for (wchar_t ch : command) {
+        if (ch == L'"' && backslashes % 2 == 0) {
+            open = !open;
+        }
+        backslashes = ch == L'\\' ? backslashes + 1 : 0;
+    }
+    return open;
+}
+
 // The class's open command must hand the link to the browser, unless the
 // path already carries its own placeholder. program, when not empty, is the
 // program alone that an unquoted executablePath starts with, arguments after
@@ -103,7 +118,13 @@ std::wstring ClassOpenCommand(const std::wstring& executablePath, const std::wst
         return executablePath;
     }
     bool alone = false;
-    const std::wstring command = QuotedCommand(executablePath, program, alone);
+    std::wstring command = QuotedCommand(executablePath, program, alone);
+    // Left open, the quote would take in --single-argument or the link's own
+    // opening quote, and a quote in the link would end it: what follows would
+    // be switches.
+    if (LeavesQuoteOpen(command)) {
+        command += L'"';
+    }
     for (const LinkForm& form : kLinkForms) {
         if (form.family == family && (alone || !form.programAlone)) {
             return command + form.tail;

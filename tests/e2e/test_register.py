@@ -199,6 +199,36 @@ class RegistrationTest(unittest.TestCase):
         with open(recorded, encoding="utf-8") as handle:
             self.assertEqual(handle.read(), url + "\n")
 
+    def test_a_link_with_quotes_stays_one_argument_of_a_chromium_browser(self):
+        # Chromium's --single-argument takes the rest of the raw command line,
+        # so what reaches the stand-in after it must hold the whole link; a
+        # profile flag whose quote its backslash escapes must not hide it.
+        record = os.environ.get("MAROVENDEL_RECORD_ARGUMENTS")
+        opener = os.environ.get("MAROVENDEL_OPEN_WITH_CLASS")
+        if not record or not opener:
+            self.skipTest("helper programs not built")
+        self.prefix.put("C:\\Chromium\\chrome.exe", record)
+        self.prefix.put("C:\\Chromium\\chrome_elf.dll")
+        shutil.copy2(opener, os.path.join(self.prefix.tools, "open_with_class.exe"))
+        url = 'https://example.org/x" --gpu-launcher="calc" y'
+        recorded = self.prefix.unix_path("C:\\Chromium\\arguments.txt")
+        for flags in ("", ' --user-data-dir="C:\\Chromium\\Data\\"'):
+            with self.subTest(flags=flags):
+                command = '"C:\\Chromium\\chrome.exe"' + flags
+                self.assertEqual(self.prefix.marovendel("HKLM", "Chrome", command).status, 0)
+                if os.path.exists(recorded):
+                    os.remove(recorded)
+                result = self.prefix.run("C:\\Tools\\open_with_class.exe", "ChromeURL", url)
+                self.assertEqual(result.status, 0, result)
+                for _ in range(100):
+                    if os.path.exists(recorded):
+                        break
+                    time.sleep(0.1)
+                with open(recorded, encoding="utf-8") as handle:
+                    words = handle.read().splitlines()
+                self.assertEqual(words[-2], "--single-argument", words)
+                self.assertNotIn("--gpu-launcher=calc", words)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -31,6 +31,7 @@ struct Machine {
     std::map<std::wstring, platform::DriveType> driveTypes;  // by upper-case root
     std::map<std::wstring, platform::ObjectSecurity> securities;  // by upper-case path
     std::set<std::wstring> administratorSids;
+    std::wstring currentUserSid = L"S-1-5-21-1-2-3-1000";
     std::map<std::wstring, std::wstring> accountNames;  // by SID
     std::wstring driveLetters = L"C";
     std::uint32_t errorMode = 0;  // SEM_FAILCRITICALERRORS is 1
@@ -369,6 +370,10 @@ std::set<std::wstring> AdministratorsAmong(const std::vector<std::wstring>& sids
     return administrators;
 }
 
+std::wstring CurrentUserSid() {
+    return TheMachine().currentUserSid;
+}
+
 std::wstring AccountName(const std::wstring& sid) {
     auto found = TheMachine().accountNames.find(sid);
     return found == TheMachine().accountNames.end() ? sid : found->second;
@@ -575,6 +580,10 @@ void SetObjectSecurity(const std::wstring& path, const platform::ObjectSecurity&
 
 void SetAdministratorSids(const std::set<std::wstring>& sids) {
     TheMachine().administratorSids = sids;
+}
+
+void SetCurrentUserSid(const std::wstring& sid) {
+    TheMachine().currentUserSid = sid;
 }
 
 void SetAccountName(const std::wstring& sid, const std::wstring& name) {

@@ -186,6 +186,8 @@ TEST_F(DefaultsFileTest, AnHklmRegistrationWarnsWhereStandardUsersCouldChangeIts
         {L"HKCU", L"E:\\Foo\\foo.exe", DriveType::Removable, nullptr, L""},
         {L"HKLM", L"\"E:\\Foo\\foo.exe\" --portable", DriveType::Fixed, L"E:\\Foo",
          L"in E:\\Foo, which standard users may change"},
+        {L"HKLM", L"E:/Foo/foo.exe", DriveType::Fixed, L"E:\\Foo",
+         L"in E:\\Foo, which standard users may change"},
         // Users may add files and folders to the root, but cannot move E:\Foo away.
         {L"HKLM", L"E:\\Foo\\foo.exe", DriveType::Fixed, L"E:\\", L""},
         {L"HKCU", L"E:\\Foo\\foo.exe", DriveType::Fixed, L"E:\\", L""},

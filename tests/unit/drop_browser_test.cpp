@@ -227,6 +227,9 @@ TEST_F(DropTest, ALauncherReplacesOnlyTheBrowserItsPackageNames) {
         {"-Portable.exe beside its folder", L"D:\\Foo\\Foo-Portable.exe", L"D:\\Foo\\Foo\\foo.exe", true},
         {"-Portable.exe beside another folder", L"C:\\Browsers\\Foo-Portable.exe",
          L"C:\\Browsers\\Chromium\\chrome.exe", false},
+        {"its .ini climbs out of App", L"C:\\Browsers\\Foo-Portable.exe",
+         L"C:\\Browsers\\Chromium\\chrome.exe", false,
+         Launch("ProgramExecutable=..\\Chromium\\chrome.exe")},
         {"its name above bin", L"D:\\Foo\\foo.exe", L"D:\\Foo\\bin\\foo.exe", true},
         {"another name above bin", L"D:\\Foo\\Start Foo.exe", L"D:\\Foo\\bin\\foo.exe", false},
     };
@@ -237,7 +240,11 @@ TEST_F(DropTest, ALauncherReplacesOnlyTheBrowserItsPackageNames) {
         test_platform::PutFile(c.launcher, Program(kX86));  // which any Windows starts
         test_platform::PutFile(c.inner, Program(kX86));
         if (!c.launcherIni.empty()) {
-            test_platform::PutFile(pa + L"\\App\\AppInfo\\Launcher\\FooPortable.ini", c.launcherIni);
+            const std::wstring package = c.launcher.substr(0, c.launcher.rfind(L'\\'));
+            const std::wstring name = c.launcher.substr(package.size() + 1);
+            test_platform::PutFile(package + L"\\App\\AppInfo\\Launcher\\" +
+                                       name.substr(0, name.size() - 4) + L".ini",
+                                   c.launcherIni);
         }
         test_platform::SetProgramDisplayName(c.launcher, L"Foo Portable");
         const std::wstring suggestion = c.inner + L" lies inside a portable package; register its "

@@ -105,4 +105,43 @@ TEST(MovedProgramTest, TheDriveThatHoldsEveryProgramIsFoundWithoutADialog) {
     }
 }
 
+// Any user may add a folder to C:\, so a program there at the registered
+// path may be another account's: a program or folder on the way to it that
+// someone else owns is not taken on a fixed drive. Everyone owns what a
+// volume without owners holds; a stick is its user's own.
+TEST(MovedProgramTest, AProgramAnotherUserPutThereIsNotTaken) {
+    const std::wstring me = L"S-1-5-21-1-2-3-1000";
+    const std::wstring bob = L"S-1-5-21-1-2-3-1001";
+    const std::wstring admin = L"S-1-5-21-1-2-3-500";
+    const struct {
+        const char* id;
+        wchar_t own;
+        std::wstring ownerOfFolder;  // C:\Apps; the program and C:\Apps\Foo are mine
+        DriveType type = DriveType::Fixed;
+        bool found;
+    } cases[] = {
+        {"mine, as Marovendel's drive", L'C', me, DriveType::Fixed, true},
+        {"bob's, as Marovendel's drive", L'C', bob, DriveType::Fixed, false},
+        {"bob's, as the other drive", L'G', bob, DriveType::Fixed, false},
+        {"an administrator's", L'G', admin, DriveType::Fixed, true},
+        {"Administrators'", L'G', L"S-1-5-32-544", DriveType::Fixed, true},
+        {"on a volume without owners", L'G', L"S-1-1-0", DriveType::Fixed, true},
+        {"bob's stick", L'G', bob, DriveType::Removable, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        test_platform::Reset();
+        test_platform::SetLogicalDriveLetters(L"CG");
+        test_platform::SetExecutableDirectory(std::wstring(1, c.own) + L":\\Tools");
+        test_platform::SetDriveType(L"C:\\", c.type);
+        test_platform::SetAdministratorSids({admin});
+        test_platform::PutFile(L"C:\\Apps\\Foo\\foo.exe", {});
+        test_platform::SetObjectSecurity(L"C:\\Apps\\Foo\\foo.exe", {me, false, {}});
+        test_platform::SetObjectSecurity(L"C:\\Apps\\Foo", {me, false, {}});
+        test_platform::SetObjectSecurity(L"C:\\Apps", {c.ownerOfFolder, false, {}});
+        const DriveSearch search = FindMovedPrograms({L"E:\\Apps\\Foo\\foo.exe"}, false);
+        EXPECT_EQ(search.found, c.found ? DriveSearch::Found::OnOne : DriveSearch::Found::Nowhere);
+    }
+}
+
 }  // namespace

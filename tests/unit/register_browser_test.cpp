@@ -141,6 +141,8 @@ TEST_F(RegisterBrowserTest, TheClassCommandKeepsTheLinkOneArgumentForEachFamily)
          L"\"" + app + L"\\chrome.exe\" \"%1\""},
         {"a profile flag comes before it", L"\"" + edge + L"\" --user-data-dir=\"D:\\P Q\"",
          {L"D:\\Edge\\msedge_elf.dll"}, L"\"" + edge + L"\" --user-data-dir=\"D:\\P Q\"" + single},
+        {"a quote its arguments leave open is closed", L"\"" + edge + L"\" --user-data-dir=\"D:\\P\\\"",
+         {L"D:\\Edge\\msedge_elf.dll"}, L"\"" + edge + L"\" --user-data-dir=\"D:\\P\\\"\"" + single},
         {"the user's own %1 stays", L"\"" + edge + L"\" --app=%1", {L"D:\\Edge\\msedge_elf.dll"},
          L"\"" + edge + L"\" --app=%1"},
         {"Firefox alone", ff, {L"D:\\Firefox\\xul.dll", L"D:\\Firefox\\omni.ja"},

@@ -127,9 +127,11 @@ TEST_F(RepairBrowsersTest, EachRegistrationFollowsItsProgramOrStaysWithOneLine) 
         const int notifiedBefore = test_platform::NotificationCount();
         const std::vector<std::wstring> filesBefore = test_platform::FilePaths();
 
+        const std::size_t loudBefore = test_platform::FilesCheckedLoudly().size();
         const CommandResult result = RunCommand(c.words);
         EXPECT_EQ(result.output, c.output);
         EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(test_platform::FilesCheckedLoudly().size(), loudBefore) << "asked for a disk";
         const std::vector<registry::ValueData> after = Watched(RootKey::CurrentUser);
         for (std::size_t i = 0; i < before.size(); ++i) {
             const std::wstring text = registry::StringFromBytes(before[i].bytes);

@@ -5,6 +5,8 @@
 
 #include <sddl.h>
 
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "platform/win32_acl.h"
@@ -69,6 +71,28 @@ TEST(Win32AclTest, BuiltSecurityDescriptorsAreReadAndDecided) {
     }
     // A null list grants everyone everything.
     EXPECT_EQ(WhoCouldChangeFolder(platform::ObjectSecurityOf(nullptr, nullptr)), kUsers);
+}
+
+// A conditional entry (SDDL's XA, built by hand): Windows decides its
+// condition at each access, so it may grant what it names.
+TEST(Win32AclTest, AConditionalGrantCounts) {
+    PSID users = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidW(L"S-1-5-32-545", &users));
+    std::vector<BYTE> ace(sizeof(ACE_HEADER) + sizeof(ACCESS_MASK));
+    const BYTE* sid = static_cast<const BYTE*>(users);
+    ace.insert(ace.end(), sid, sid + GetLengthSid(users));
+    ace.insert(ace.end(), {'a', 'r', 't', 'x'});  // where a condition starts
+    auto* header = reinterpret_cast<ACE_HEADER*>(ace.data());
+    header->AceType = ACCESS_ALLOWED_CALLBACK_ACE_TYPE;
+    header->AceSize = static_cast<WORD>(ace.size());
+    *reinterpret_cast<ACCESS_MASK*>(ace.data() + sizeof(ACE_HEADER)) = FILE_ALL_ACCESS;
+    std::vector<BYTE> buffer(256);
+    auto* acl = reinterpret_cast<ACL*>(buffer.data());
+    ASSERT_TRUE(InitializeAcl(acl, static_cast<DWORD>(buffer.size()), ACL_REVISION_DS));
+    ASSERT_TRUE(
+        AddAce(acl, ACL_REVISION_DS, MAXDWORD, ace.data(), static_cast<DWORD>(ace.size())));
+    EXPECT_EQ(WhoCouldChangeFolder(platform::ObjectSecurityOf(nullptr, acl)), kUsers);
+    LocalFree(users);
 }
 
 }  // namespace
