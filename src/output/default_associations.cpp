@@ -90,12 +90,29 @@ std::optional<char32_t> EntityValue(const std::u32string& name) {
     return IsXmlCharacter(code) ? std::optional<char32_t>(code) : std::nullopt;
 }
 
+// The most characters EntityValue takes between & and ; ("#1114111" with a
+// leading zero).
+constexpr std::size_t kLongestReference = 9;
+
+// The ; that ends the reference whose & is at amp, looked for only as far as
+// a reference EntityValue takes can reach, so that a value of many & and no
+// ; is read in one pass; npos when there is none.
+std::size_t ReferenceEnd(const std::u32string& raw, std::size_t amp) {
+    const std::size_t end = std::min(raw.size(), amp + 2 + kLongestReference);
+    for (std::size_t at = amp + 1; at < end; ++at) {
+        if (raw[at] == U';') {
+            return at;
+        }
+    }
+    return std::u32string::npos;
+}
+
 // An attribute's value as a parser hands it on: references replaced, and
 // each line end, tab or line feed written as itself a space.
 std::u32string AttributeValue(const std::u32string& raw) {
     std::u32string value;
     for (std::size_t i = 0; i < raw.size(); ++i) {
-        const std::size_t semicolon = raw[i] == U'&' ? raw.find(U';', i) : std::u32string::npos;
+        const std::size_t semicolon = raw[i] == U'&' ? ReferenceEnd(raw, i) : std::u32string::npos;
         const std::optional<char32_t> entity =
             semicolon == std::u32string::npos ? std::nullopt
                                               : EntityValue(raw.substr(i + 1, semicolon - i - 1));

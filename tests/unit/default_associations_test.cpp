@@ -2,6 +2,8 @@
 // written again with -once gets.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "output/default_associations.h"
 
 namespace {
@@ -68,6 +70,18 @@ TEST(DefaultAssociationsTest, AttributesReadAsAParserReadsThem) {
     EXPECT_EQ(earlier.entries[0].identifier, U"a b\tc d");
     EXPECT_EQ(earlier.entries[0].progId, U"\u00e9\u65e5\uFFFD&bogus;");
     EXPECT_EQ(earlier.entries[0].applicationName, U"&#xD800;<");
+}
+
+// Read back before every -once write: a file anyone could have put there
+// must not hold the command for minutes.
+TEST(DefaultAssociationsTest, AValueOfManyAmpersandsReadsInOnePass) {
+    const std::string ampersands(200000, '&');
+    const auto start = std::chrono::steady_clock::now();
+    const Earlier earlier = default_associations::ReadEarlier(
+        File("<DefaultAssociations Version=\"2\">", Entry(ampersands + "&amp;", "X")));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ASSERT_EQ(earlier.entries.size(), 1u);
+    EXPECT_EQ(earlier.entries[0].identifier, std::u32string(200001, U'&'));
 }
 
 }  // namespace
