@@ -35,6 +35,42 @@ std::u32string DecodeUtf8(const std::string& text) {
     return out;
 }
 
+// The code points of UTF-16 text of either byte order; an unpaired
+// surrogate, or an odd last byte, reads as U+FFFD.
+std::u32string DecodeUtf16(const std::string& bytes, bool bigEndian) {
+    const auto unit = [&](std::size_t at) {
+        const auto first = static_cast<unsigned char>(bytes[at]);
+        const auto second = static_cast<unsigned char>(bytes[at + 1]);
+        return static_cast<char32_t>(bigEndian ? first << 8 | second : second << 8 | first);
+    };
+    std::u32string out;
+    for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {
+        const char32_t high = unit(at);
+        const char32_t low = at + 3 < bytes.size() ? unit(at + 2) : 0;
+        if (high >= 0xD800 && high < 0xDC00 && low >= 0xDC00 && low < 0xE000) {
+            out.push_back(0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00));
+            at += 2;
+        } else {
+            out.push_back(high >= 0xD800 && high < 0xE000 ? kReplacement : high);
+        }
+    }
+    if (bytes.size() % 2 != 0) {
+        out.push_back(kReplacement);
+    }
+    return out;
+}
+
+// A file's text by its byte-order mark, as an XML parser reads it: UTF-16
+// (Notepad's "Unicode", Windows PowerShell's Out-File) after FF FE or FE FF,
+// UTF-8 otherwise.
+std::u32string DecodeText(const std::string& bytes) {
+    const auto startsWith = [&](const char* mark) { return bytes.compare(0, 2, mark) == 0; };
+    if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) {
+        return DecodeUtf16(bytes.substr(2), startsWith("\xFE\xFF"));
+    }
+    return DecodeUtf8(bytes);
+}
+
 bool IsSpace(char32_t ch) {
     return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r';
 }
@@ -224,7 +260,7 @@ Entry EntryOf(const std::wstring& identifier, const std::wstring& progId,
 
 Earlier ReadEarlier(const std::string& text) {
     Earlier earlier;
-    const std::u32string xml = DecodeUtf8(text);
+    const std::u32string xml = DecodeText(text);
     std::size_t at = FindElement(xml, 0, U"DefaultAssociations");
     if (at == std::u32string::npos) {
         return earlier;

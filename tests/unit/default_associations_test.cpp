@@ -17,6 +17,16 @@ std::string File(const std::string& root, const std::string& body) {
     return kHead + root + "\r\n" + body + "</DefaultAssociations>\r\n";
 }
 
+// ASCII text as UTF-16 after its byte-order mark, as Windows PowerShell's
+// Out-File writes it.
+std::string Utf16(const std::string& text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char ch : text) {
+        bytes += bigEndian ? std::string{'\0', ch} : std::string{ch, '\0'};
+    }
+    return bytes;
+}
+
 std::string Entry(const std::string& identifier, const std::string& progId) {
     return "  <Association Identifier=\"" + identifier + "\" ProgId=\"" + progId +
            "\" ApplicationName=\"A&amp;B\" Suggested=\"true\" />\r\n";
@@ -47,6 +57,9 @@ TEST(DefaultAssociationsTest, TheVersionRisesOnlyWhenWhatIsSuggestedChanged) {
         {"a Version that is no number", File("<DefaultAssociations Version=\"3a\">", same), 1},
         {"a Version past a DWORD", File("<DefaultAssociations Version=\"4294967296\">", same), 1},
         {"the highest Version", File("<DefaultAssociations Version=\"4294967295\">", ""), 4294967295u},
+        {"the same, in UTF-16", Utf16(File("<DefaultAssociations Version=\"3\">", same), false), 3},
+        {"another class, in UTF-16 big-endian",
+         Utf16(File("<DefaultAssociations Version=\"3\">", Entry(".htm", "BarURL")), true), 4},
         {"not a defaults file", std::string("\xEF\xBB\xBF<html Version=\"7\"><Association/>"), 1},
         {"cut after its Version", File("<DefaultAssociations Version=\"5\">", "").substr(0, 75), 6},
     };
