@@ -274,12 +274,16 @@ Earlier ReadEarlier(const std::string& text) {
     return earlier;
 }
 
+bool AssociatesDifferently(const Earlier& earlier, const std::vector<Entry>& entries) {
+    return Sorted(earlier.entries) != Sorted(entries);
+}
+
 std::uint32_t NewVersion(const std::optional<Earlier>& earlier, const std::vector<Entry>& entries) {
     if (!earlier || !earlier->version) {
         return 1;
     }
     const std::uint32_t version = *earlier->version;
-    const bool same = Sorted(earlier->entries) == Sorted(entries);
+    const bool same = !AssociatesDifferently(*earlier, entries);
     return same || version == std::numeric_limits<std::uint32_t>::max() ? version : version + 1;
 }
 

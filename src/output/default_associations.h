@@ -40,6 +40,9 @@ struct Earlier {
 // them holds no Version and no entries.
 Earlier ReadEarlier(const std::string& xml);
 
+// Whether entries, in any order, differ from what the earlier file associates.
+bool AssociatesDifferently(const Earlier& earlier, const std::vector<Entry>& entries);
+
 // The Version of a new file of entries: one higher than the earlier file's
 // when that has a Version and associates anything differently, the same
 // when it associates the same, and 1 without an earlier Version.
