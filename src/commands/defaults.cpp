@@ -147,12 +147,19 @@ void PrintHowToApply(const std::wstring& target) {
           L"Entra.\n");
 }
 
-// The Version line of a -once file.
-void PrintVersion(std::uint32_t version, const std::optional<default_associations::Earlier>& earlier) {
+// The Version line of a -once file of entries.
+void PrintVersion(std::uint32_t version, const std::optional<default_associations::Earlier>& earlier,
+                  const std::vector<default_associations::Entry>& entries) {
     const auto number = static_cast<unsigned long>(version);
     if (!earlier || !earlier->version) {
         Print(L"Version %lu: Windows applies these associations once to each user, as a suggestion "
               L"they can change.\n",
+              number);
+    } else if (version == *earlier->version &&
+               default_associations::AssociatesDifferently(*earlier, entries)) {
+        // The highest a DWORD holds cannot rise.
+        Print(L"Version %lu, as before, the highest a Version can be: Windows does not apply the "
+              L"changed associations to users who applied it already.\n",
               number);
     } else if (version == *earlier->version) {
         Print(L"Version %lu, as before: the associations are unchanged, so Windows does not apply "
@@ -201,9 +208,9 @@ Outcome WriteDefaultAssociations(RootKey root, const ClientName& clientName,
               target.c_str());
         return Outcome::Refused;
     }
+    const std::vector<default_associations::Entry> entries = EntriesOf(findings, applicationName);
     const std::uint32_t version =
-        options.once ? default_associations::NewVersion(earlier, EntriesOf(findings, applicationName))
-                     : 0;
+        options.once ? default_associations::NewVersion(earlier, entries) : 0;
     const std::string xml = DefaultAssociationsXml(findings, applicationName, version);
     if (target.empty() ||
         whole_file::Write(target, xml.data(), xml.size(), whole_file::Existing::Replace) !=
@@ -215,7 +222,7 @@ Outcome WriteDefaultAssociations(RootKey root, const ClientName& clientName,
     }
     PrintHowToApply(target);
     if (options.once) {
-        PrintVersion(version, earlier);
+        PrintVersion(version, earlier, entries);
     }
     return Outcome::Done;
 }

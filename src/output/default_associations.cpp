@@ -35,6 +35,42 @@ std::u32string DecodeUtf8(const std::string& text) {
     return out;
 }
 
+// The code points of UTF-16 text of either byte order; an unpaired
+// surrogate, or an odd last byte, reads as U+FFFD.
+std::u32string DecodeUtf16(const std::string& bytes, bool bigEndian) {
+    const auto unit = [&](std::size_t at) {
+        const auto first = static_cast<unsigned char>(bytes[at]);
+        const auto second = static_cast<unsigned char>(bytes[at + 1]);
+        return static_cast<char32_t>(bigEndian ? first << 8 | second : second << 8 | first);
+    };
+    std::u32string out;
+    for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {
+        const char32_t high = unit(at);
+        const char32_t low = at + 3 < bytes.size() ? unit(at + 2) : 0;
+        if (high >= 0xD800 && high < 0xDC00 && low >= 0xDC00 && low < 0xE000) {
+            out.push_back(0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00));
+            at += 2;
+        } else {
+            out.push_back(high >= 0xD800 && high < 0xE000 ? kReplacement : high);
+        }
+    }
+    if (bytes.size() % 2 != 0) {
+        out.push_back(kReplacement);
+    }
+    return out;
+}
+
+// A file's text by its byte-order mark, as an XML parser reads it: UTF-16
+// (Notepad's "Unicode", Windows PowerShell's Out-File) after FF FE or FE FF,
+// UTF-8 otherwise.
+std::u32string DecodeText(const std::string& bytes) {
+    const auto startsWith = [&](const char* mark) { return bytes.compare(0, 2, mark) == 0; };
+    if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) {
+        return DecodeUtf16(bytes.substr(2), startsWith("\xFE\xFF"));
+    }
+    return DecodeUtf8(bytes);
+}
+
 bool IsSpace(char32_t ch) {
     return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r';
 }
@@ -90,12 +126,29 @@ std::optional<char32_t> EntityValue(const std::u32string& name) {
     return IsXmlCharacter(code) ? std::optional<char32_t>(code) : std::nullopt;
 }
 
+// The most characters EntityValue takes between & and ; ("#1114111" with a
+// leading zero).
+constexpr std::size_t kLongestReference = 9;
+
+// The ; that ends the reference whose & is at amp, looked for only as far as
+// a reference EntityValue takes can reach, so that a value of many & and no
+// ; is read in one pass; npos when there is none.
+std::size_t ReferenceEnd(const std::u32string& raw, std::size_t amp) {
+    const std::size_t end = std::min(raw.size(), amp + 2 + kLongestReference);
+    for (std::size_t at = amp + 1; at < end; ++at) {
+        if (raw[at] == U';') {
+            return at;
+        }
+    }
+    return std::u32string::npos;
+}
+
 // An attribute's value as a parser hands it on: references replaced, and
 // each line end, tab or line feed written as itself a space.
 std::u32string AttributeValue(const std::u32string& raw) {
     std::u32string value;
     for (std::size_t i = 0; i < raw.size(); ++i) {
-        const std::size_t semicolon = raw[i] == U'&' ? raw.find(U';', i) : std::u32string::npos;
+        const std::size_t semicolon = raw[i] == U'&' ? ReferenceEnd(raw, i) : std::u32string::npos;
         const std::optional<char32_t> entity =
             semicolon == std::u32string::npos ? std::nullopt
                                               : EntityValue(raw.substr(i + 1, semicolon - i - 1));
@@ -207,7 +260,7 @@ Entry EntryOf(const std::wstring& identifier, const std::wstring& progId,
 
 Earlier ReadEarlier(const std::string& text) {
     Earlier earlier;
-    const std::u32string xml = DecodeUtf8(text);
+    const std::u32string xml = DecodeText(text);
     std::size_t at = FindElement(xml, 0, U"DefaultAssociations");
     if (at == std::u32string::npos) {
         return earlier;
@@ -221,12 +274,16 @@ Earlier ReadEarlier(const std::string& text) {
     return earlier;
 }
 
+bool AssociatesDifferently(const Earlier& earlier, const std::vector<Entry>& entries) {
+    return Sorted(earlier.entries) != Sorted(entries);
+}
+
 std::uint32_t NewVersion(const std::optional<Earlier>& earlier, const std::vector<Entry>& entries) {
     if (!earlier || !earlier->version) {
         return 1;
     }
     const std::uint32_t version = *earlier->version;
-    const bool same = Sorted(earlier->entries) == Sorted(entries);
+    const bool same = !AssociatesDifferently(*earlier, entries);
     return same || version == std::numeric_limits<std::uint32_t>::max() ? version : version + 1;
 }
 

@@ -35,9 +35,13 @@ struct Earlier {
     std::optional<std::uint32_t> version;
     std::vector<Entry> entries;
 };
-// Reads a file's UTF-8 text; anything that is not these elements is passed
-// over, and a file without them holds no Version and no entries.
+// Reads a file's bytes, UTF-8 text or UTF-16 after its byte-order mark;
+// anything that is not these elements is passed over, and a file without
+// them holds no Version and no entries.
 Earlier ReadEarlier(const std::string& xml);
+
+// Whether entries, in any order, differ from what the earlier file associates.
+bool AssociatesDifferently(const Earlier& earlier, const std::vector<Entry>& entries);
 
 // The Version of a new file of entries: one higher than the earlier file's
 // when that has a Version and associates anything differently, the same

@@ -10,7 +10,8 @@ bool ConsoleAllowsPause(const ConsoleFacts& facts) {
 }
 
 bool ShouldPauseBeforeExit(const ConsoleFacts& facts) {
-    return ConsoleAllowsPause(facts) && facts.parentIsWindowed && facts.parentInSameSession;
+    return ConsoleAllowsPause(facts) && facts.interactiveStation && facts.parentIsWindowed &&
+           facts.parentInSameSession;
 }
 
 }  // namespace platform

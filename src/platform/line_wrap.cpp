@@ -2,21 +2,48 @@
 #include "platform/line_wrap.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace platform {
 
 namespace {
 
-bool IsLowSurrogate(wchar_t ch) {
-    return ch >= 0xDC00 && ch <= 0xDFFF;
+// The East Asian wide and fullwidth characters of the BMP: Hangul Jamo,
+// CJK punctuation, kana and ideographs, Yi, Hangul syllables and the
+// fullwidth forms. The console gives each a leading and a trailing cell.
+struct WideRange {
+    std::uint32_t first;
+    std::uint32_t last;
+};
+constexpr WideRange kWideRanges[] = {
+    {0x1100, 0x115F}, {0x2E80, 0x303E}, {0x3041, 0x33FF}, {0x3400, 0x4DBF},
+    {0x4E00, 0x9FFF}, {0xA000, 0xA4CF}, {0xAC00, 0xD7A3}, {0xF900, 0xFAFF},
+    {0xFE30, 0xFE4F}, {0xFF00, 0xFF60}, {0xFFE0, 0xFFE6},
+};
+
+// The cells ch takes. A cell holds one UTF-16 unit (CHAR_INFO), so each
+// half of a surrogate pair takes one, and a wchar_t of 4 bytes holding the
+// whole pair two. A combining mark is counted as a cell of its own: a row
+// may end a little early, never late.
+std::size_t CharColumns(wchar_t ch) {
+    const auto code = static_cast<std::uint32_t>(ch);
+    if (code > 0xFFFF) {
+        return 2;
+    }
+    for (const WideRange& range : kWideRanges) {
+        if (code >= range.first && code <= range.last) {
+            return 2;
+        }
+    }
+    return 1;
 }
 
-// The columns text takes: one a character, a surrogate pair one in all.
+// The columns text takes.
 std::size_t Columns(const std::wstring& text, std::size_t from = 0,
                     std::size_t to = std::wstring::npos) {
     std::size_t columns = 0;
     for (std::size_t i = from; i < text.size() && i < to; ++i) {
-        columns += IsLowSurrogate(text[i]) ? 0 : 1;
+        columns += CharColumns(text[i]);
     }
     return columns;
 }

@@ -14,8 +14,9 @@ namespace platform {
 // empty row after it in the classic console), the spaces at each break
 // dropped and each row after the first indented as the line's first is. A
 // path is not broken at the spaces in its folders' names, and a word or path
-// wider than a row stays whole on a row of its own. A column is a
-// character; width 0 leaves text as it is.
+// wider than a row stays whole on a row of its own. A column is a console
+// cell: an East Asian wide character and a surrogate pair take two; width 0
+// leaves text as it is.
 std::wstring WrapLines(const std::wstring& text, std::size_t width);
 
 // The same for text that arrives in pieces: whole lines go out wrapped as

@@ -1,5 +1,5 @@
 // System DLLs that only some commands need (shell32, ole32, version,
-// netapi32), loaded on first use instead of at start-up, and always by full
+// netapi32, user32), loaded on first use instead of at start-up, and always by full
 // path from the system directory. A bare name would be looked up beside the exe first, and
 // a DLL that is not one of Windows' KnownDLLs (version.dll) could then be a
 // planted copy in the user's Downloads folder.

@@ -8,6 +8,7 @@
 #include "platform/line_wrap.h"
 #include "platform/output_buffer.h"
 #include "platform/platform.h"
+#include "platform/system_library.h"
 #include "platform/win32_parent.h"
 
 namespace platform {
@@ -177,6 +178,27 @@ bool StartedHidden() {
     return (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 && startup.wShowWindow == SW_HIDE;
 }
 
+using GetProcessWindowStationFunction = HWINSTA(WINAPI*)();
+using GetUserObjectInformationWFunction = BOOL(WINAPI*)(HANDLE, int, PVOID, DWORD, LPDWORD);
+
+// Whether this process's window station is the interactive one, which alone
+// shows windows and takes keys ("Window Stations"). A service's is not, nor
+// that of a process it starts, whose console still has a window. user32 is
+// loaded only here, where the console already allows a pause.
+bool OnInteractiveWindowStation() {
+    const auto station =
+        SystemFunction<GetProcessWindowStationFunction>(L"user32.dll", "GetProcessWindowStation");
+    const auto information = SystemFunction<GetUserObjectInformationWFunction>(
+        L"user32.dll", "GetUserObjectInformationW");
+    // The station's handle is the process's own, never closed.
+    const HWINSTA handle = station == nullptr ? nullptr : station();
+    USEROBJECTFLAGS flags = {};
+    DWORD needed = 0;
+    return handle != nullptr && information != nullptr &&
+           information(handle, UOI_FLAGS, &flags, sizeof(flags), &needed) &&
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 }  // namespace
 
 bool OwnsConsoleWindow(WindowedProgramJudge isWindowedProgram) {
@@ -190,6 +212,7 @@ bool OwnsConsoleWindow(WindowedProgramJudge isWindowedProgram) {
     // Terminal as the default terminal, this is ConPTY's pseudo-window.
     facts.hasWindow = GetConsoleWindow() != nullptr;
     if (ConsoleAllowsPause(facts)) {
+        facts.interactiveStation = OnInteractiveWindowStation();
         const ParentProcess parent = FindParentProcess();
         facts.parentIsWindowed = parent.found && isWindowedProgram(parent.imageStart);
         facts.parentInSameSession = parent.found && parent.sameSession;

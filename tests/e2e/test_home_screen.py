@@ -109,13 +109,16 @@ class HomeScreenTest(unittest.TestCase):
         """A console without a window (CREATE_NO_WINDOW, as .NET's
         CreateNoWindow and Python's creationflags start it), and a console
         window that a script's start /wait made, started by a console
-        program (cmd; under Wine its start.exe): neither waits for a key,
-        nor shows the home screen."""
+        program (cmd; under Wine its start.exe), and a console window on a
+        window station no one sees, as a service's process has: none waits
+        for a key, nor shows the home screen."""
         exe = wine_harness.EXE_WINDOWS_PATH
         no_window = ["C:\\Tools\\start_in_new_console.exe", "--no-window", exe]
+        service = ["C:\\Tools\\start_in_new_console.exe", "--service-station", exe]
         cases = [
             ("CREATE_NO_WINDOW, list", no_window + ["list"], 0),
             ("CREATE_NO_WINDOW, no arguments", no_window, 1),
+            ("a service's window station, list", service + ["list"], 0),
             ("cmd /c start /wait, list", ["cmd", "/c", "start", "", "/wait", exe, "list"], 0),
         ]
         for name, command, status in cases:

@@ -9,41 +9,48 @@ namespace {
 
 struct PauseCase {
     const char* started;
-    // processes, input, output, hidden, window, windowed parent, parent's session
+    // processes, input, output, hidden, window, interactive station, windowed parent,
+    // parent's session
     platform::ConsoleFacts facts;
     bool pauses;
 };
 
 TEST(ConsoleWindowTest, PausesOnlyWhereAPersonCanPressAKey) {
     const PauseCase cases[] = {
-        {"double-click or drop in Explorer", {1, true, true, false, true, true, true}, true},
-        {"from cmd.exe", {2, true, true, false, true, true, true}, false},
-        {"from a batch file run by a script", {3, true, true, false, true, true, true}, false},
+        {"double-click or drop in Explorer", {1, true, true, false, true, true, true, true}, true},
+        {"from cmd.exe", {2, true, true, false, true, true, true, true}, false},
+        {"from a batch file run by a script",
+         {3, true, true, false, true, true, true, true}, false},
         {"own console, input from a file or pipe",
-         {1, false, true, false, true, true, true}, false},
+         {1, false, true, false, true, true, true, true}, false},
         {"own console, output into a pipe or file",
-         {1, true, false, false, true, true, true}, false},
-        {"from a console, input from a pipe", {2, false, true, false, true, true, true}, false},
+         {1, true, false, false, true, true, true, true}, false},
+        {"from a console, input from a pipe",
+         {2, false, true, false, true, true, true, true}, false},
         {"hidden start: WScript.Shell Run 0, Start-Process Hidden",
-         {1, true, true, true, true, true, true}, false},
+         {1, true, true, true, true, true, true, true}, false},
         {"no console at all (DETACHED_PROCESS)",
-         {0, false, false, false, false, false, false}, false},
+         {0, false, false, false, false, false, false, false}, false},
         {"console list unreadable, input a console",
-         {0, true, true, false, true, true, true}, false},
+         {0, true, true, false, true, true, true, true}, false},
         // Alone in a console of its own, with every handle a console, yet no
         // one can see it or press a key there.
         {"CREATE_NO_WINDOW (.NET CreateNoWindow, Python's creationflags)",
-         {1, true, true, false, false, true, true}, false},
+         {1, true, true, false, false, true, true, true}, false},
         {"cmd's start /wait, PowerShell's Start-Process -Wait: a console program started it",
-         {1, true, true, false, true, false, true}, false},
+         {1, true, true, false, true, true, false, true}, false},
+        // A service's process, or a task's that runs whether anyone is
+        // signed in or not: its console window is on a window station no
+        // one sees, although a windowed program of its session started it.
+        {"started by a service", {1, true, true, false, true, false, true, true}, false},
         {"a windowed program in another session (a service's CreateProcessAsUser)",
-         {1, true, true, false, true, true, false}, false},
+         {1, true, true, false, true, true, true, false}, false},
         {"parent not found, reused id or unreadable: a console program",
-         {1, true, true, false, true, false, false}, false},
+         {1, true, true, false, true, true, false, false}, false},
         // Windows Terminal as the default terminal: Explorer still starts it,
         // and GetConsoleWindow answers ConPTY's pseudo-window.
         {"Explorer into Windows Terminal, a shortcut, the PortableApps.com menu",
-         {1, true, true, false, true, true, true}, true},
+         {1, true, true, false, true, true, true, true}, true},
     };
     for (const PauseCase& c : cases) {
         SCOPED_TRACE(c.started);

@@ -2,6 +2,8 @@
 // written again with -once gets.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "output/default_associations.h"
 
 namespace {
@@ -13,6 +15,16 @@ const std::string kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
 
 std::string File(const std::string& root, const std::string& body) {
     return kHead + root + "\r\n" + body + "</DefaultAssociations>\r\n";
+}
+
+// ASCII text as UTF-16 after its byte-order mark, as Windows PowerShell's
+// Out-File writes it.
+std::string Utf16(const std::string& text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char ch : text) {
+        bytes += bigEndian ? std::string{'\0', ch} : std::string{ch, '\0'};
+    }
+    return bytes;
 }
 
 std::string Entry(const std::string& identifier, const std::string& progId) {
@@ -45,6 +57,9 @@ TEST(DefaultAssociationsTest, TheVersionRisesOnlyWhenWhatIsSuggestedChanged) {
         {"a Version that is no number", File("<DefaultAssociations Version=\"3a\">", same), 1},
         {"a Version past a DWORD", File("<DefaultAssociations Version=\"4294967296\">", same), 1},
         {"the highest Version", File("<DefaultAssociations Version=\"4294967295\">", ""), 4294967295u},
+        {"the same, in UTF-16", Utf16(File("<DefaultAssociations Version=\"3\">", same), false), 3},
+        {"another class, in UTF-16 big-endian",
+         Utf16(File("<DefaultAssociations Version=\"3\">", Entry(".htm", "BarURL")), true), 4},
         {"not a defaults file", std::string("\xEF\xBB\xBF<html Version=\"7\"><Association/>"), 1},
         {"cut after its Version", File("<DefaultAssociations Version=\"5\">", "").substr(0, 75), 6},
     };
@@ -68,6 +83,18 @@ TEST(DefaultAssociationsTest, AttributesReadAsAParserReadsThem) {
     EXPECT_EQ(earlier.entries[0].identifier, U"a b\tc d");
     EXPECT_EQ(earlier.entries[0].progId, U"\u00e9\u65e5\uFFFD&bogus;");
     EXPECT_EQ(earlier.entries[0].applicationName, U"&#xD800;<");
+}
+
+// Read back before every -once write: a file anyone could have put there
+// must not hold the command for minutes.
+TEST(DefaultAssociationsTest, AValueOfManyAmpersandsReadsInOnePass) {
+    const std::string ampersands(200000, '&');
+    const auto start = std::chrono::steady_clock::now();
+    const Earlier earlier = default_associations::ReadEarlier(
+        File("<DefaultAssociations Version=\"2\">", Entry(ampersands + "&amp;", "X")));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ASSERT_EQ(earlier.entries.size(), 1u);
+    EXPECT_EQ(earlier.entries[0].identifier, std::u32string(200001, U'&'));
 }
 
 }  // namespace

@@ -111,6 +111,21 @@ TEST_F(DefaultsFileTest, OnceRaisesTheVersionOnlyWhenTheAssociationsChange) {
     }
 }
 
+// A Version a DWORD cannot hold one more than stays, and the line says that
+// the change then reaches no one who applied it.
+TEST_F(DefaultsFileTest, AChangeAtTheHighestVersionIsNotCalledUnchanged) {
+    RegisterForAll(L"Foo");
+    const std::string earlier = "<DefaultAssociations Version=\"4294967295\"></DefaultAssociations>";
+    test_platform::PutFile(L"D:\\x.xml", {earlier.begin(), earlier.end()});
+    const CommandResult result = RunCommand({L"defaults", L"HKLM", L"Foo", L"D:\\x.xml", L"-once"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.output.find(L"Version 4294967295, as before, the highest a Version can be: "
+                                 L"Windows does not apply the changed associations to users who "
+                                 L"applied it already.\n"),
+              std::wstring::npos);
+    EXPECT_NE(FileText(L"D:\\x.xml").find("Version=\"4294967295\""), std::string::npos);
+}
+
 TEST_F(DefaultsFileTest, NamesAreEscapedAndTheDefaultFileNamedSafely) {
     const std::wstring name = L"A&B \"<\u00e9>\"";
     RegisterForAll(name);

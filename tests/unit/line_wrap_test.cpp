@@ -34,9 +34,12 @@ TEST(LineWrapTest, LinesBreakAtSpacesIndentedAsTheirFirstRow) {
         {"runs of spaces kept within a row, dropped at a break", 12, L"ab  cd   efgh  ij\n",
          L"ab  cd\nefgh  ij\n"},
         {"an indent too deep to repeat", 12, L"        aaa bbb ccc\n", L"        aaa\nbbb ccc\n"},
-        {"a character beyond the BMP is one column", 6,
-         L"\U0001F310\U0001F310\U0001F310 \U0001F310\U0001F310 x\n",
-         L"\U0001F310\U0001F310\U0001F310\n\U0001F310\U0001F310 x\n"},
+        // A console cell holds one UTF-16 unit; a wide character takes two.
+        {"a character beyond the BMP takes two columns", 6, L"\U0001F310\U0001F310 \U0001F310 x\n",
+         L"\U0001F310\U0001F310\n\U0001F310 x\n"},
+        {"an East Asian wide character takes two columns", 10,
+         L"\u65E5\u672C\u8A9E \u306E\u30D1\u30B9 x\n",
+         L"\u65E5\u672C\u8A9E\n\u306E\u30D1\u30B9 x\n"},
         {"trailing spaces where they fit", 9, L"abc def   \nabc de fghi  \n",
          L"abc def\nabc de\nfghi  \n"},
     };
