@@ -7,7 +7,7 @@
 #include "commands/commands.h"
 #include "output/text.h"
 #include "platform/platform.h"
-#include "registration/inspection.h"
+#include "registration/findings.h"
 #include "registration/relocation.h"
 
 using registration::Association;

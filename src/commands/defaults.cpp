@@ -11,7 +11,7 @@
 #include "output/text.h"
 #include "output/whole_file.h"
 #include "platform/platform.h"
-#include "registration/inspection.h"
+#include "registration/findings.h"
 
 using registration::Association;
 using registration::ClientName;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "programs/moved_program.h"
-#include "registration/inspection.h"
+#include "registration/findings.h"
 #include "registration/layout.h"
 #include "registry/registry.h"
 

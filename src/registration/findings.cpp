@@ -1,7 +1,7 @@
 // Reading a registration the way Windows uses it. Each problem names the
 // key, and the value in parentheses ("(default)" for the unnamed one). Every
 // key is opened for reading only.
-#include "registration/inspection.h"
+#include "registration/findings.h"
 
 #include "output/text.h"
 #include "platform/platform.h"
