@@ -149,7 +149,7 @@ class HomeScreenTest(unittest.TestCase):
             dumped = self.prefix.run("C:\\Tools\\dump_console.exe", "Marovendel.exe",
                                      "C:\\screen.txt")
             if dumped.status == 0:
-                with open(self.prefix.unix_path("C:\\screen.txt"), encoding="utf-8") as handle:
+                with open(self.prefix.unix_path("C:\\screen.txt"), encoding="utf-16-le") as handle:
                     lines = handle.read().split("\n")
                 if any(line.startswith("Type a number") for line in lines):
                     return int(lines[0].split()[1]), lines[1:]
