@@ -10,6 +10,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_settings_check import SETTINGS_PROTOCOL  # noqa: E402
+from test_wow64 import shell_link  # noqa: E402
 import wine_harness  # noqa: E402
 from wine_harness import WinePrefix  # noqa: E402
 
@@ -20,21 +21,6 @@ NAME = "Versioned Test Browser"
 WINDOWS_PROCESSOR = {"win32": "x86", "win64": "x64"}[wine_harness.PREFIX_ARCH]
 HELPERS = ("MAROVENDEL_VERSIONED_BROWSER", "MAROVENDEL_MAKE_SHORTCUT", "MAROVENDEL_RECORD_ARGUMENTS",
            "MAROVENDEL_WINDOWED_BROWSER")
-
-
-def with_relative_path(link, relative):
-    """A shell link's bytes with RELATIVE_PATH added ([MS-SHLLINK]): the
-    HasRelativePath flag, and the counted Unicode string after the ID list
-    and the LinkInfo, before the other StringData."""
-    flags = struct.unpack_from("<I", link, 0x14)[0]
-    assert flags & 0x80 and not flags & 0x8, hex(flags)  # Unicode, none yet
-    at = 0x4C
-    if flags & 0x1:
-        at += 2 + struct.unpack_from("<H", link, at)[0]
-    if flags & 0x2:
-        at += struct.unpack_from("<I", link, at)[0]
-    string = struct.pack("<H", len(relative)) + relative.encode("utf-16-le")
-    return link[:0x14] + struct.pack("<I", flags | 0x8) + link[0x18:at] + string + link[at:]
 
 
 def registered(name):
@@ -104,28 +90,15 @@ class DropTest(unittest.TestCase):
                          " point elsewhere; give full paths in the shortcut.\n")
 
     def test_a_shortcut_on_a_stick_whose_drive_letter_changed_finds_its_program(self):
-        # Made by the shell on E:, then the stick comes back as F:. Wine's
-        # link object stores no usable relative path (its SetRelativePath
-        # writes the string without its flag), so it is added as Windows
-        # writes it: RELATIVE_PATH, first of the StringData after LinkInfo.
+        # Saved on E:, with its relative path as Windows writes it (Wine's
+        # link object stores none), then the stick comes back as F:.
         p = self.prefix
         stick = os.path.join(p.path, "stick")
         os.makedirs(os.path.join(stick, "PortableApps", "Web"))
         shutil.copy2(os.environ["MAROVENDEL_WINDOWED_BROWSER"],
                      os.path.join(stick, "PortableApps", "Web", "web.exe"))
-        shutil.copy2(os.environ["MAROVENDEL_MAKE_SHORTCUT"],
-                     os.path.join(p.tools, "make_shortcut.exe"))
-        letter_e = os.path.join(p.path, "dosdevices", "e:")
-        os.symlink(stick, letter_e)
-        made = p.run("C:\\Tools\\make_shortcut.exe", "E:\\PortableApps\\Web.lnk",
-                     "E:\\PortableApps\\Web\\web.exe")
-        self.assertEqual(made.status, 0, made)
-        lnk = os.path.join(stick, "PortableApps", "Web.lnk")
-        with open(lnk, "rb") as handle:
-            data = with_relative_path(handle.read(), ".\\Web\\web.exe")
-        with open(lnk, "wb") as handle:
-            handle.write(data)
-        os.remove(letter_e)
+        with open(os.path.join(stick, "PortableApps", "Web.lnk"), "wb") as handle:
+            handle.write(shell_link("E:\\PortableApps\\Web\\web.exe", relative=".\\Web\\web.exe"))
         os.symlink(stick, os.path.join(p.path, "dosdevices", "f:"))
         result = p.marovendel("F:\\PortableApps\\Web.lnk")
         self.assertEqual(result.stdout, registered("web"))

@@ -1,6 +1,7 @@
 """The home screen of a double-click, in a real Wine console window: the
 program started as Explorer starts it, in a console of its own on a virtual
-X display, and keys typed into that window with xdotool."""
+X display, keys typed into that window with xdotool, and what the window
+shows read back from it."""
 
 import os
 import shutil
@@ -15,6 +16,8 @@ from wine_harness import WinePrefix  # noqa: E402
 
 CLIENTS = "HKCU\\Software\\Clients\\StartMenuInternet"
 GONE = "HKCU\\Software\\Clients\\StartMenuInternet\\Gone"
+# A path as long as a window is wide stays whole on a row of its own.
+LONG_PATH = "E:\\" + "\\".join(["PortableApps"] * 6) + "\\Chromium\\User Data\\chrome.exe"
 
 
 class VirtualDisplay:
@@ -58,10 +61,14 @@ class HomeScreenTest(unittest.TestCase):
         self.prefix = WinePrefix("home")
         self.addCleanup(self.prefix.close)
         shutil.copy2(helper, os.path.join(self.prefix.tools, "start_in_new_console.exe"))
+        dumper = os.environ.get("MAROVENDEL_DUMP_CONSOLE")
+        if dumper:
+            shutil.copy2(dumper, os.path.join(self.prefix.tools, "dump_console.exe"))
 
-    def double_click(self, lines):
-        """Starts Marovendel.exe in a console window of its own, types each
-        line and Enter into that window, and returns its exit status."""
+    def double_click(self, lines, before_typing=lambda: None):
+        """Starts Marovendel.exe in a console window of its own, calls
+        before_typing once the window is up, types each line and Enter into
+        that window, and returns its exit status."""
         env = wine_harness._environment(self.prefix.path, wine_harness.loader())
         program = subprocess.Popen(
             wine_harness.FIXED_LAYOUT + [wine_harness.loader(),
@@ -78,6 +85,7 @@ class HomeScreenTest(unittest.TestCase):
                 window = found[0] if found else None
                 time.sleep(0.2)
             self.assertIsNotNone(window, "no console window came up")
+            before_typing()
             xdotool(self.display.name, "windowfocus", "--sync", window)
             for line in lines:
                 if line:
@@ -128,6 +136,44 @@ class HomeScreenTest(unittest.TestCase):
                 except subprocess.TimeoutExpired:
                     self.fail("still running after 20 s, waiting for a key nobody can press")
                 self.assertEqual(exited, status)
+
+
+    def screen(self):
+        """The width and rows of the window once the home screen waits for a
+        key. Attaching to the console adds a process to it, so it waits until
+        the window has had time to print: a console shared before the first
+        line would rightly not be wrapped."""
+        time.sleep(3)
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline:
+            dumped = self.prefix.run("C:\\Tools\\dump_console.exe", "Marovendel.exe",
+                                     "C:\\screen.txt")
+            if dumped.status == 0:
+                with open(self.prefix.unix_path("C:\\screen.txt"), encoding="utf-16-le") as handle:
+                    lines = handle.read().split("\n")
+                if any(line.startswith("Type a number") for line in lines):
+                    return int(lines[0].split()[1]), lines[1:]
+            time.sleep(0.5)
+        self.fail("the home screen never showed")
+
+    def test_the_home_screen_wraps_at_spaces_to_the_window(self):
+        if not os.environ.get("MAROVENDEL_DUMP_CONSOLE"):
+            self.skipTest("helper program not built: MAROVENDEL_DUMP_CONSOLE")
+        self.assertEqual(self.prefix.marovendel("HKCU", "Chromium", LONG_PATH).status, 0)
+        shown = []
+        self.assertEqual(self.double_click([""], lambda: shown.append(self.screen())), 0)
+        width, rows = shown[0]
+        self.assertEqual(width, 80)
+        # The drag hint breaks before the word that no longer fits; the
+        # listed path starts a row of its own, indented as its line, whole:
+        # only the window itself breaks it where it is wider than a row.
+        self.assertIn("To register a browser for yourself, drag its .exe or its shortcut onto", rows)
+        self.assertIn("Marovendel.exe.", rows)
+        listed = rows.index("  1. Chromium")
+        self.assertEqual(rows[listed + 1] + rows[listed + 2], "  " + LONG_PATH)
+        self.assertEqual(rows[listed + 3], "  [program not found]")
+        self.assertEqual([row for row in rows[:listed + 1] + rows[listed + 3:] if len(row) >= width],
+                         [])
 
 
 if __name__ == "__main__":

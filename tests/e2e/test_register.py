@@ -176,59 +176,54 @@ class RegistrationTest(unittest.TestCase):
             self.assertEqual((result.status, result.stdout), (1, line), args)
         self.assertEqual(self.prefix.reg_export("HKCU\\Software"), before)
 
-    def test_the_class_really_opens_the_browser_with_the_link(self):
+    def stand_in_and_opener(self):
+        """The stand-in browser that records its arguments, with the program
+        that opens a URL through a class as the shell would put in Tools."""
         record = os.environ.get("MAROVENDEL_RECORD_ARGUMENTS")
         opener = os.environ.get("MAROVENDEL_OPEN_WITH_CLASS")
         if not record or not opener:
             self.skipTest("helper programs not built")
-        browser_dir = os.path.join(self.prefix.path, "drive_c", "Portable Apps")
-        os.makedirs(browser_dir)
-        shutil.copy2(record, os.path.join(browser_dir, "browser.exe"))
         shutil.copy2(opener, os.path.join(self.prefix.tools, "open_with_class.exe"))
-        # Wine resolves classes from HKLM only.
-        result = self.prefix.marovendel("HKLM", "Carry", "C:\\Portable Apps\\browser.exe")
+        return record
+
+    def open_url(self, progid, url, recorded):
+        """Opens url through progid's class; what the stand-in recorded."""
+        if os.path.exists(recorded):
+            os.remove(recorded)
+        result = self.prefix.run("C:\\Tools\\open_with_class.exe", progid, url)
         self.assertEqual(result.status, 0, result)
-        url = "https://example.org/a b?q=1&r=%20"
-        result = self.prefix.run("C:\\Tools\\open_with_class.exe", "CarryURL", url)
-        self.assertEqual(result.status, 0, result)
-        recorded = os.path.join(browser_dir, "arguments.txt")
         for _ in range(100):
             if os.path.exists(recorded):
                 break
             time.sleep(0.1)
         with open(recorded, encoding="utf-8") as handle:
-            self.assertEqual(handle.read(), url + "\n")
+            return handle.read()
+
+    def test_the_class_really_opens_the_browser_with_the_link(self):
+        record = self.stand_in_and_opener()
+        self.prefix.put("C:\\Portable Apps\\browser.exe", record)
+        # Wine resolves classes from HKLM only.
+        result = self.prefix.marovendel("HKLM", "Carry", "C:\\Portable Apps\\browser.exe")
+        self.assertEqual(result.status, 0, result)
+        url = "https://example.org/a b?q=1&r=%20"
+        recorded = self.prefix.unix_path("C:\\Portable Apps\\arguments.txt")
+        self.assertEqual(self.open_url("CarryURL", url, recorded), url + "\n")
 
     def test_a_link_with_quotes_stays_one_argument_of_a_chromium_browser(self):
         # Chromium's --single-argument takes the rest of the raw command line,
         # so what reaches the stand-in after it must hold the whole link; a
         # profile flag whose quote its backslash escapes must not hide it.
-        record = os.environ.get("MAROVENDEL_RECORD_ARGUMENTS")
-        opener = os.environ.get("MAROVENDEL_OPEN_WITH_CLASS")
-        if not record or not opener:
-            self.skipTest("helper programs not built")
-        self.prefix.put("C:\\Chromium\\chrome.exe", record)
+        self.prefix.put("C:\\Chromium\\chrome.exe", self.stand_in_and_opener())
         self.prefix.put("C:\\Chromium\\chrome_elf.dll")
-        shutil.copy2(opener, os.path.join(self.prefix.tools, "open_with_class.exe"))
         url = 'https://example.org/x" --gpu-launcher="calc" y'
         recorded = self.prefix.unix_path("C:\\Chromium\\arguments.txt")
         for flags in ("", ' --user-data-dir="C:\\Chromium\\Data\\"'):
             with self.subTest(flags=flags):
                 command = '"C:\\Chromium\\chrome.exe"' + flags
                 self.assertEqual(self.prefix.marovendel("HKLM", "Chrome", command).status, 0)
-                if os.path.exists(recorded):
-                    os.remove(recorded)
-                result = self.prefix.run("C:\\Tools\\open_with_class.exe", "ChromeURL", url)
-                self.assertEqual(result.status, 0, result)
-                for _ in range(100):
-                    if os.path.exists(recorded):
-                        break
-                    time.sleep(0.1)
-                with open(recorded, encoding="utf-8") as handle:
-                    words = handle.read().splitlines()
+                words = self.open_url("ChromeURL", url, recorded).splitlines()
                 self.assertEqual(words[-2], "--single-argument", words)
                 self.assertNotIn("--gpu-launcher=calc", words)
-
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -17,15 +17,16 @@ FOO = "C:\\Program Files\\Foo\\foo.exe"
 PRESS_ANY_KEY = "Press any key to close this window."
 
 
-def shell_link(target, expandable):
-    """A .lnk as the Windows shell writes one for a program under Program
-    Files ([MS-SHLLINK]): LinkInfo with the local path, and an
-    EnvironmentVariableDataBlock holding the same target relative to a
-    variable."""
-    has_link_info, is_unicode, has_exp_string = 0x02, 0x80, 0x200
+def shell_link(target, expandable=None, relative=None):
+    """A .lnk as the Windows shell writes one ([MS-SHLLINK]): LinkInfo with
+    the local path; the target relative to the link's folder (RELATIVE_PATH)
+    when given; and an EnvironmentVariableDataBlock holding the same target
+    relative to a variable when given, as for a program under Program Files."""
+    has_link_info, has_relative_path, is_unicode, has_exp_string = 0x02, 0x08, 0x80, 0x200
+    flags = (has_link_info | is_unicode | (has_relative_path if relative else 0) |
+             (has_exp_string if expandable else 0))
     clsid = bytes.fromhex("0114020000000000c000000000000046")
-    header = struct.pack("<I16sIIQQQIIIHHII", 0x4C, clsid, has_link_info | is_unicode | has_exp_string,
-                         0x20, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0)
+    header = struct.pack("<I16sIIQQQIIIHHII", 0x4C, clsid, flags, 0x20, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0)
     volume = struct.pack("<IIII", 0x11, 3, 0x12345678, 0x10) + b"\0"
     base_path = target.encode("mbcs" if os.name == "nt" else "latin-1") + b"\0"
     link_info_header = 0x1C
@@ -34,10 +35,13 @@ def shell_link(target, expandable):
     size = suffix + 1
     link_info = struct.pack("<IIIIIII", size, link_info_header, 1, link_info_header, local_base,
                             0, suffix) + volume + base_path + b"\0"
-    ansi = expandable.encode("latin-1").ljust(260, b"\0")
-    wide = expandable.encode("utf-16-le").ljust(520, b"\0")
-    environment_block = struct.pack("<II", 0x314, 0xA0000001) + ansi + wide
-    return header + link_info + environment_block + struct.pack("<I", 0)
+    strings = struct.pack("<H", len(relative)) + relative.encode("utf-16-le") if relative else b""
+    environment_block = b""
+    if expandable:
+        ansi = expandable.encode("latin-1").ljust(260, b"\0")
+        wide = expandable.encode("utf-16-le").ljust(520, b"\0")
+        environment_block = struct.pack("<II", 0x314, 0xA0000001) + ansi + wide
+    return header + link_info + strings + environment_block + struct.pack("<I", 0)
 
 
 class Wow64Test(unittest.TestCase):

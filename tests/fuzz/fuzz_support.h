@@ -13,9 +13,6 @@
 #include "support/program.h"
 #include "support/test_platform.h"
 
-// The program itself (main.cpp).
-extern "C" int wmain(int argc, wchar_t** argv);
-
 namespace fuzz {
 
 // Ends the run loudly, so libFuzzer records the input.

@@ -10,16 +10,9 @@
 
 #include "platform/native_view.h"
 #include "platform/shell_link.h"
+#include "support/shell_link_file.h"
 
 namespace {
-
-std::wstring Latin1(const std::string& text) {
-    std::wstring out;
-    for (char ch : text) {
-        out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(ch)));
-    }
-    return out;
-}
 
 bool NothingExists(const std::wstring&) {
     return false;
@@ -34,7 +27,7 @@ std::wstring Same(const std::wstring& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> bytes(data, data + size);
     shell_link::Link link;
-    if (!shell_link::Parse(bytes, Latin1, link)) {
+    if (!shell_link::Parse(bytes, test_link::Latin1, link)) {
         return 0;
     }
     for (const std::wstring* text : {&link.linkInfoPath, &link.environmentPath, &link.relativePath,

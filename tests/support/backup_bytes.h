@@ -1,6 +1,7 @@
 // What the tests of backups compare a backup file with: its path, its bytes
-// as the registry editor's 8-bit or Unicode file, and those bytes shown
-// readably in a failure.
+// as the registry editor's 8-bit or Unicode file (UTF-16LE after its mark,
+// as launchers' .ini files come too), and those bytes shown readably in a
+// failure.
 #pragma once
 
 #include <cstdint>

@@ -20,6 +20,16 @@ struct Layout {
     bool idList = true;
 };
 
+// The 8-bit strings of a link as the pretend machine's ANSI code page,
+// Latin-1, reads them: each byte the character of that number.
+inline std::wstring Latin1(const std::string& text) {
+    std::wstring out;
+    for (unsigned char ch : text) {
+        out.push_back(ch);
+    }
+    return out;
+}
+
 inline void Put(std::vector<std::uint8_t>& bytes, std::uint32_t value, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {
         bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));

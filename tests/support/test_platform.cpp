@@ -31,7 +31,6 @@ struct Machine {
     std::map<std::wstring, platform::DriveType> driveTypes;  // by upper-case root
     std::map<std::wstring, platform::ObjectSecurity> securities;  // by upper-case path
     std::set<std::wstring> administratorSids;
-    std::wstring currentUserSid = L"S-1-5-21-1-2-3-1000";
     std::map<std::wstring, std::wstring> accountNames;  // by SID
     std::wstring driveLetters = L"C";
     std::uint32_t errorMode = 0;  // SEM_FAILCRITICALERRORS is 1
@@ -371,7 +370,7 @@ std::set<std::wstring> AdministratorsAmong(const std::vector<std::wstring>& sids
 }
 
 std::wstring CurrentUserSid() {
-    return TheMachine().currentUserSid;
+    return L"S-1-5-21-1-2-3-1000";
 }
 
 std::wstring AccountName(const std::wstring& sid) {
@@ -421,25 +420,12 @@ std::wstring ProgramDisplayName(const std::wstring& path) {
     return found == TheMachine().displayNames.end() ? std::wstring() : found->second;
 }
 
-namespace {
-
-// The pretend machine's ANSI code page: Latin-1.
-std::wstring FromLatin1(const std::string& text) {
-    std::wstring out;
-    for (char ch : text) {
-        out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(ch)));
-    }
-    return out;
-}
-
-}  // namespace
-
 bool ReadShortcut(const std::wstring& path, Shortcut& out) {
     // The rule the Windows platform applies, on this machine's files and
     // environment; there is no shell to ask for an ID list.
     auto found = TheMachine().files.find(path);
     shell_link::Link link;
-    if (found == TheMachine().files.end() || !shell_link::Parse(found->second, FromLatin1, link)) {
+    if (found == TheMachine().files.end() || !shell_link::Parse(found->second, test_link::Latin1, link)) {
         return false;
     }
     static constexpr ShortcutLookups kLookups = {IsExistingFile, ExpandEnvironment, FullPath};
@@ -580,10 +566,6 @@ void SetObjectSecurity(const std::wstring& path, const platform::ObjectSecurity&
 
 void SetAdministratorSids(const std::set<std::wstring>& sids) {
     TheMachine().administratorSids = sids;
-}
-
-void SetCurrentUserSid(const std::wstring& sid) {
-    TheMachine().currentUserSid = sid;
 }
 
 void SetAccountName(const std::wstring& sid, const std::wstring& name) {

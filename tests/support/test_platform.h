@@ -52,8 +52,7 @@ void SetObjectSecurity(const std::wstring& path, const platform::ObjectSecurity&
 // The SIDs AdministratorsAmong finds members of Administrators; none unless
 // told.
 void SetAdministratorSids(const std::set<std::wstring>& sids);
-// The SID CurrentUserSid gives; S-1-5-21-1-2-3-1000 unless told.
-void SetCurrentUserSid(const std::wstring& sid);
+// CurrentUserSid gives S-1-5-21-1-2-3-1000.
 // The name AccountName gives a SID; the SID itself unless told.
 void SetAccountName(const std::wstring& sid, const std::wstring& name);
 

@@ -67,7 +67,9 @@ TEST_F(DefaultsFileTest, WritesEachFileTypeThenEachSchemeOfTheRegistration) {
 }
 
 // Each step runs defaults -once again into the same file; Windows applies a
-// suggestion once per Version, so only a change may raise it.
+// suggestion once per Version, so only a change may raise it. A Version a
+// DWORD cannot hold one more than stays, and the line says that the change
+// then reaches no one who applied it.
 TEST_F(DefaultsFileTest, OnceRaisesTheVersionOnlyWhenTheAssociationsChange) {
     RegisterForAll(L"Foo");
     const std::wstring same = L"the associations are unchanged, so Windows does not apply them again.\n";
@@ -78,6 +80,7 @@ TEST_F(DefaultsFileTest, OnceRaisesTheVersionOnlyWhenTheAssociationsChange) {
         int status;
         std::wstring lastLine;
         const char* version;  // in the file afterwards
+        std::string earlier = "";  // put in the file before the step, when not empty
     } steps[] = {
         {"first", nullptr, false, 0,
          L"Version 1: Windows applies these associations once to each user, as a suggestion they "
@@ -87,9 +90,13 @@ TEST_F(DefaultsFileTest, OnceRaisesTheVersionOnlyWhenTheAssociationsChange) {
          L"Version 2, one higher than before: the associations changed, so Windows applies them "
          L"once more to each user.\n", "2"},
         {"again after the change", nullptr, false, 0, L"Version 2, as before: " + same, "2"},
+        {"a change at the highest Version", nullptr, false, 0,
+         L"Version 4294967295, as before, the highest a Version can be: Windows does not apply the "
+         L"changed associations to users who applied it already.\n", "4294967295",
+         "<DefaultAssociations Version=\"4294967295\"></DefaultAssociations>"},
         {"unreadable", nullptr, true, 1,
          L"Could not read the Version of D:\\x.xml, so no default-associations file was written.\n",
-         "2"},
+         "4294967295"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.id);
@@ -97,6 +104,9 @@ TEST_F(DefaultsFileTest, OnceRaisesTheVersionOnlyWhenTheAssociationsChange) {
             registry::memory::PutString(RootKey::LocalMachine,
                                         L"Software\\Clients\\StartMenuInternet\\Foo\\Capabilities",
                                         L"ApplicationName", step.applicationName);
+        }
+        if (!step.earlier.empty()) {
+            test_platform::PutFile(L"D:\\x.xml", {step.earlier.begin(), step.earlier.end()});
         }
         if (step.unreadable) {
             test_platform::FailFileOperation(test_platform::FileOp::Read, L"x.xml");
@@ -109,21 +119,6 @@ TEST_F(DefaultsFileTest, OnceRaisesTheVersionOnlyWhenTheAssociationsChange) {
                                                 step.version + "\">"),
                   std::string::npos);
     }
-}
-
-// A Version a DWORD cannot hold one more than stays, and the line says that
-// the change then reaches no one who applied it.
-TEST_F(DefaultsFileTest, AChangeAtTheHighestVersionIsNotCalledUnchanged) {
-    RegisterForAll(L"Foo");
-    const std::string earlier = "<DefaultAssociations Version=\"4294967295\"></DefaultAssociations>";
-    test_platform::PutFile(L"D:\\x.xml", {earlier.begin(), earlier.end()});
-    const CommandResult result = RunCommand({L"defaults", L"HKLM", L"Foo", L"D:\\x.xml", L"-once"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.output.find(L"Version 4294967295, as before, the highest a Version can be: "
-                                 L"Windows does not apply the changed associations to users who "
-                                 L"applied it already.\n"),
-              std::wstring::npos);
-    EXPECT_NE(FileText(L"D:\\x.xml").find("Version=\"4294967295\""), std::string::npos);
 }
 
 TEST_F(DefaultsFileTest, NamesAreEscapedAndTheDefaultFileNamedSafely) {

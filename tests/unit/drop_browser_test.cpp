@@ -1,6 +1,7 @@
 // The drop: what a dropped file must be to be registered as a browser, and
 // the lines that refuse everything else.
 #include "programs/program_image.h"
+#include "support/backup_bytes.h"
 #include "support/program_file.h"
 #include "support/run_command.h"
 #include "support/shell_link_file.h"
@@ -74,6 +75,8 @@ TEST_F(DropTest, WhatIsNoBrowserForThisPcIsRefusedInOneLine) {
         L" is a batch file, which cannot receive a link safely: cmd reads & in a URL as a new "
         L"command; make a shortcut to the browser's .exe with the flags it needs, and drop that "
         L"onto Marovendel.exe.\n";
+    test_link::Layout gone;
+    gone.linkInfoPath = L"C:\\Apps\\Gone\\web.exe";
     const struct {
         const char* id;
         std::wstring dropped;
@@ -94,6 +97,10 @@ TEST_F(DropTest, WhatIsNoBrowserForThisPcIsRefusedInOneLine) {
          L"C:\\Apps\\Chrome\\start.CMD" + batchReason},
         {"shortcut to a batch file", L"C:\\Users\\User\\Desktop\\Chrome.lnk", {}, kX64,
          L"C:\\Apps\\Chrome\\start.bat" + batchReason},
+        {"shortcut to a program that is gone", L"C:\\Users\\User\\Desktop\\Web.lnk",
+         test_link::LinkBytes(gone), kX64,
+         L"C:\\Users\\User\\Desktop\\Web.lnk starts C:\\Apps\\Gone\\web.exe, which does not "
+         L"exist" + kExpected},
         {"x64 on ARM64 Windows 10", L"C:\\Apps\\b.exe", Program(kX64, kGui), kArm64,
          L"C:\\Apps\\b.exe is built for x64, which ARM64 Windows runs from build 22000 (Windows 11) "
          L"on, and this Windows is build 19045" + kExpected, 19045},
@@ -139,57 +146,6 @@ std::vector<std::uint8_t> Launch(const std::string& keys) {
     return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
-// A dropped shortcut registers what 64-bit Explorer starts for it, read from
-// the link file: its saved path, its environment block, its relative path.
-TEST_F(DropTest, AShortcutRegistersWhat64BitExplorerStarts) {
-    const std::wstring x64 = L"C:\\Program Files\\Web\\web.exe";
-    const std::wstring x86 = L"C:\\Program Files (x86)\\Web\\web.exe";
-    const std::wstring stick = L"F:\\PortableApps\\Web\\web.exe";
-    const auto link = [](const std::wstring& saved, const std::wstring& block,
-                         const std::wstring& relative) {
-        test_link::Layout layout;
-        layout.linkInfoPath = saved;
-        layout.environment = block;
-        layout.relativePath = relative;
-        return test_link::LinkBytes(layout);
-    };
-    const struct {
-        const char* id;
-        std::wstring dropped;
-        std::vector<std::uint8_t> bytes;
-        std::vector<std::wstring> programs;
-        std::wstring command;  // of the registration; empty: refused with line
-        std::wstring line;
-    } cases[] = {
-        {"written by a 64-bit program", L"C:\\Users\\User\\Desktop\\Web.lnk",
-         link(x64, L"%ProgramFiles%\\Web\\web.exe", L""), {x64}, x64, L""},
-        // Its block's %ProgramFiles% meant Program Files (x86) to its writer.
-        {"written by a 32-bit program", L"C:\\Users\\User\\Desktop\\Web.lnk",
-         link(x86, L"%ProgramFiles%\\Web\\web.exe", L""), {x64, x86}, x86, L""},
-        {"on a stick whose drive letter changed", L"F:\\PortableApps\\Web.lnk",
-         link(L"E:\\PortableApps\\Web\\web.exe", L"", L".\\Web\\web.exe"), {stick}, stick, L""},
-        {"to nothing that exists", L"F:\\PortableApps\\Web.lnk",
-         link(L"E:\\PortableApps\\Web\\web.exe", L"", L".\\Gone\\web.exe"), {}, L"",
-         L"F:\\PortableApps\\Web.lnk starts E:\\PortableApps\\Web\\web.exe, which does not exist" +
-             kExpected},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.id);
-        SetUp();
-        test_platform::SetEnvironment(L"ProgramFiles", L"C:\\Program Files");
-        test_platform::PutFile(c.dropped, c.bytes);
-        for (const std::wstring& program : c.programs) {
-            test_platform::PutFile(program, Program());
-        }
-        const CommandResult result = RunCommand({c.dropped});
-        EXPECT_EQ(result.status, c.command.empty() ? 1 : 0);
-        if (c.command.empty()) {
-            EXPECT_EQ(result.output, c.line);
-        }
-        EXPECT_EQ(CommandOf(L"web"), c.command.empty() ? L"(none)" : c.command);
-    }
-}
-
 // Each package layout: registering the browser inside names the launcher,
 // and dropping the launcher replaces the inner browser's registration,
 // whatever it is called; but only a browser that the package names for
@@ -200,10 +156,8 @@ TEST_F(DropTest, ALauncherReplacesOnlyTheBrowserItsPackageNames) {
     const std::wstring paLauncher = pa + L"\\FooPortable.exe";
     const std::vector<std::uint8_t> both = Launch("ProgramExecutable=Foo\\foo.exe\r\n"
                                                   "ProgramExecutable64=Foo64\\foo.exe\r\n");
-    std::vector<std::uint8_t> utf16 = {0xFF, 0xFE};
-    for (std::uint8_t byte : registry::ToUtf16Bytes(L"[Launch]\r\nProgramExecutable=F\u00f6\\f.exe")) {
-        utf16.push_back(byte);
-    }
+    const std::vector<std::uint8_t> utf16 =
+        backup_bytes::Unicode(L"[Launch]\r\nProgramExecutable=F\u00f6\\f.exe");
     const struct {
         const char* id;
         std::wstring launcher;

@@ -34,7 +34,20 @@ TEST_F(HomeScreenTest, ADoubleClickShowsTheBrowsersAndManagesOneByNumber) {
                L"press Enter to keep it.\n";
     };
     const std::wstring removal = removalOf(L"Foo", L"C:\\Tools\\Foo.reg");
+    // Foo removed after its backup was written to backup, and the list again.
+    const auto removedFoo = [&](const std::wstring& backup) {
+        return kList + L"1\n" + kMenu + L"3\n" + removalOf(L"Foo", backup) + L"y\n" +
+               L"Successfully exported registry keys to " + backup +
+               L"\nSuccessfully deleted browser registry key: "
+               L"SOFTWARE\\Clients\\StartMenuInternet\\Foo\n"
+               L"Successfully deleted browser from RegisteredApplications: Foo\n"
+               L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n\n"
+               L"Browsers registered for you:\n"
+               L"  1. Gone  E:\\Gone\\gone.exe [program not found]\n" +
+               kHint + kOffer + kPrompt + L"\n";
+    };
     const std::wstring kFox = L"Fox: Quantum";
+    const std::wstring foxMenu = kMenu.substr(0, 1) + kFox + kMenu.substr(4);
     const std::wstring foxList =
         L"Browsers registered for you:\n"
         L"  1. Foo  C:\\Apps\\Foo\\foo.exe [default for http]\n"
@@ -70,26 +83,12 @@ TEST_F(HomeScreenTest, ADoubleClickShowsTheBrowsersAndManagesOneByNumber) {
          kMenu, true},
         {"remove kept", true, {L"1", L"3", L""},
          kList + L"1\n" + kMenu + L"3\n" + removal + L"\nFoo was kept.\n" + kMenu, true},
-        {"remove", true, {L"1", L"3", L"y", L""},
-         kList + L"1\n" + kMenu + L"3\n" + removal + L"y\n"
-         L"Successfully exported registry keys to C:\\Tools\\Foo.reg\n"
-         L"Successfully deleted browser registry key: SOFTWARE\\Clients\\StartMenuInternet\\Foo\n"
-         L"Successfully deleted browser from RegisteredApplications: Foo\n"
-         L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n"
-         L"\nBrowsers registered for you:\n  1. Gone  E:\\Gone\\gone.exe [program not found]\n" +
-         kHint + kOffer + kPrompt + L"\n", false},
+        {"remove", true, {L"1", L"3", L"y", L""}, removedFoo(L"C:\\Tools\\Foo.reg"), false},
         {"remove beside another backup", true, {L"1", L"3", L"y", L""},
-         kList + L"1\n" + kMenu + L"3\n" + removalOf(L"Foo", L"C:\\Tools\\Foo (2).reg") + L"y\n"
-         L"Successfully exported registry keys to C:\\Tools\\Foo (2).reg\n"
-         L"Successfully deleted browser registry key: SOFTWARE\\Clients\\StartMenuInternet\\Foo\n"
-         L"Successfully deleted browser from RegisteredApplications: Foo\n"
-         L"Successfully deleted browser class key: SOFTWARE\\Classes\\FooURL\n"
-         L"\nBrowsers registered for you:\n  1. Gone  E:\\Gone\\gone.exe [program not found]\n" +
-         kHint + kOffer + kPrompt + L"\n", false, true},
+         removedFoo(L"C:\\Tools\\Foo (2).reg"), false, true},
         {"a name no file can have", true, {L"2", L"3", L""},
-         foxList + L"2\n" + kMenu.substr(0, 1) + kFox + kMenu.substr(4) + L"3\n" +
-         removalOf(kFox, L"C:\\Tools\\Fox_ Quantum.reg") + L"\n" + kFox + L" was kept.\n" +
-         kMenu.substr(0, 1) + kFox + kMenu.substr(4), true, false, true},
+         foxList + L"2\n" + foxMenu + L"3\n" + removalOf(kFox, L"C:\\Tools\\Fox_ Quantum.reg") +
+         L"\n" + kFox + L" was kept.\n" + foxMenu, true, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);

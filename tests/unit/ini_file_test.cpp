@@ -6,20 +6,12 @@
 #include <string>
 
 #include "programs/ini_file.h"
-#include "registry/registry.h"
+#include "support/backup_bytes.h"
 
 namespace {
 
-std::vector<std::uint8_t> Bytes(const std::string& text) {
-    return std::vector<std::uint8_t>(text.begin(), text.end());
-}
-
-std::vector<std::uint8_t> Utf16WithMark(const std::wstring& text) {
-    std::vector<std::uint8_t> bytes = {0xFF, 0xFE};
-    const std::vector<std::uint8_t> body = registry::ToUtf16Bytes(text);
-    bytes.insert(bytes.end(), body.begin(), body.end());
-    return bytes;
-}
+using backup_bytes::Unicode;
+const auto Bytes = backup_bytes::Ascii;  // each char a byte of the file
 
 // Stands in for the ANSI code page, marking what it was given.
 std::wstring MarkedLatin1(const std::vector<std::uint8_t>& bytes) {
@@ -34,7 +26,7 @@ TEST(IniFileTest, DecodesEachEncodingALauncherFileComesIn) {
     } cases[] = {
         {"UTF-8 with its mark", Bytes("\xEF\xBB\xBF" "Caf\xC3\xA9"), L"Caf\u00e9"},
         {"UTF-8 without a mark", Bytes("Caf\xC3\xA9\\\xE6\x97\xA5"), L"Caf\u00e9\\\u65e5"},
-        {"UTF-16LE with its mark", Utf16WithMark(L"[Launch]\r\nP=Caf\u00e9\\\u65e5.exe"),
+        {"UTF-16LE with its mark", Unicode(L"[Launch]\r\nP=Caf\u00e9\\\u65e5.exe"),
          L"[Launch]\r\nP=Caf\u00e9\\\u65e5.exe"},
         {"ANSI: not UTF-8", Bytes("Caf\xE9"), L"ansi:Caf\u00e9"},
         {"ANSI: an overlong form", Bytes("a\xC0\xAF"), L"ansi:a\u00c0\u00af"},

@@ -1,9 +1,9 @@
 // What a 32-bit Marovendel under WOW64 looks for where 64-bit Explorer would.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "platform/native_view.h"
+#include "platform/platform.h"
+#include "support/test_platform.h"
 
 namespace {
 
@@ -40,35 +40,8 @@ TEST(NativeViewTest, VariablesAndSystem32KeepTheir64BitMeaning) {
     }
 }
 
-// A pretend 64-bit Windows for the shortcut rule: files that exist, and
-// %ProgramFiles% as the 64-bit shell expands it.
-const std::vector<std::wstring> kFiles = {
-    L"C:\\Program Files\\Foo\\foo.exe", L"C:\\Program Files (x86)\\Foo\\foo.exe",
-    L"F:\\PortableApps\\Web\\web.exe"};
-
-bool Exists(const std::wstring& path) {
-    return std::find(kFiles.begin(), kFiles.end(), path) != kFiles.end();
-}
-
-std::wstring Expand(const std::wstring& text) {
-    const std::wstring name = L"%ProgramFiles%";
-    return text.compare(0, name.size(), name) == 0 ? L"C:\\Program Files" + text.substr(name.size())
-                                                   : text;
-}
-
-// Takes the "..\" and ".\" steps of a path.
-std::wstring Full(const std::wstring& path) {
-    std::wstring out = path;
-    for (std::size_t at; (at = out.find(L"\\.\\")) != std::wstring::npos;) {
-        out.erase(at, 2);
-    }
-    for (std::size_t at; (at = out.find(L"\\..\\")) != std::wstring::npos;) {
-        out.erase(out.rfind(L'\\', at - 1), at + 3 - out.rfind(L'\\', at - 1));
-    }
-    return out;
-}
-
-// What 64-bit Explorer starts for a shortcut, from what its file stores.
+// What 64-bit Explorer starts for a shortcut, from what its file stores, on
+// the pretend machine with %ProgramFiles% as the 64-bit shell expands it.
 TEST(NativeViewTest, ShortcutStartsWhatItsStoredTargetNamesFor64BitExplorer) {
     const std::wstring x64 = L"C:\\Program Files\\Foo\\foo.exe";
     const std::wstring x86 = L"C:\\Program Files (x86)\\Foo\\foo.exe";
@@ -91,13 +64,18 @@ TEST(NativeViewTest, ShortcutStartsWhatItsStoredTargetNamesFor64BitExplorer) {
          L"..\\PortableApps\\Web\\web.exe", L"F:\\Links\\Web.lnk", stick},
         {"a relative path that is none", L"", L"", stick, L"C:\\Web.lnk", stick},
         {"nothing exists: the saved path", L"E:\\Gone\\gone.exe", L"%ProgramFiles%\\gone.exe",
-         L".\\gone.exe",
-         L"C:\\Gone.lnk", L"E:\\Gone\\gone.exe"},
+         L".\\gone.exe", L"C:\\Gone.lnk", L"E:\\Gone\\gone.exe"},
         {"nothing exists, no LinkInfo", L"", L"", L".\\gone.exe", L"C:\\Links\\Gone.lnk",
          L"C:\\Links\\gone.exe"},
         {"an ID list alone", L"", L"", L"", L"C:\\Gone.lnk", L""},
     };
-    const platform::ShortcutLookups lookups = {Exists, Expand, Full};
+    test_platform::Reset();
+    test_platform::SetEnvironment(L"ProgramFiles", L"C:\\Program Files");
+    for (const std::wstring& program : {x64, x86, stick}) {
+        test_platform::PutFile(program, {});
+    }
+    const platform::ShortcutLookups lookups = {platform::IsExistingFile, platform::ExpandEnvironment,
+                                               platform::FullPath};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         shell_link::Link link;

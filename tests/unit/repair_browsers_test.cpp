@@ -63,6 +63,9 @@ class RepairBrowsersTest : public CommandTest {};
 
 TEST_F(RepairBrowsersTest, EachRegistrationFollowsItsProgramOrStaysWithOneLine) {
     const std::wstring toG = L"Foo: " + kExe + L" is now G:\\Apps\\Foo\\foo.exe";
+    const auto breakOtherwise = [] {
+        PutString(RootKey::CurrentUser, kClient + L"\\Capabilities", L"ApplicationDescription", L"");
+    };
     const struct {
         const char* id;
         std::wstring exe;
@@ -102,14 +105,8 @@ TEST_F(RepairBrowsersTest, EachRegistrationFollowsItsProgramOrStaysWithOneLine) 
          L'G', [] { SetClientCommand(L"E:\\My Apps\\foo.exe --x"); }},
         {"whole", kExe, L"E", L'C', {L"repair"},
          L"Every registered browser under HKCU starts a program that exists.\n", 0, 0},
-        {"broken in another way too", kExe, L"G", L'C', {L"repair"}, kOther, 2, 0, [] {
-             PutString(RootKey::CurrentUser, kClient + L"\\Capabilities", L"ApplicationDescription",
-                       L"");
-         }},
-        {"broken, its program there", kExe, L"EG", L'C', {L"repair"}, kOther, 2, 0, [] {
-             PutString(RootKey::CurrentUser, kClient + L"\\Capabilities", L"ApplicationDescription",
-                       L"");
-         }},
+        {"broken in another way too", kExe, L"G", L'C', {L"repair"}, kOther, 2, 0, breakOtherwise},
+        {"broken, its program there", kExe, L"EG", L'C', {L"repair"}, kOther, 2, 0, breakOtherwise},
         {"a drive named through a variable", L"%STICK%\\Apps\\Foo\\foo.exe", L"", L'C', {L"repair"},
          kOther, 2, 0, [] {
              test_platform::SetEnvironment(L"STICK", L"E:");

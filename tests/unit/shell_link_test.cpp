@@ -7,16 +7,9 @@
 
 namespace {
 
+using test_link::Latin1;
 using test_link::LinkBytes;
 using test_link::Layout;
-
-std::wstring Latin1(const std::string& text) {
-    std::wstring out;
-    for (char ch : text) {
-        out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(ch)));
-    }
-    return out;
-}
 
 std::uint32_t Little32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |

@@ -1,7 +1,7 @@
 // Writes what the console window of a running program shows, as a person
 // reads it: attaches to the console of the first process with that exe name
 // and writes its width, then each row up to the cursor's, blanks at the end
-// of a row dropped, to a UTF-8 file.
+// of a row dropped, to a UTF-16LE file.
 //   dump_console <exe name> <output file>
 // Exits 0 when the file was written, 1 when there was no such console.
 #include <windows.h>
@@ -29,17 +29,6 @@ DWORD ProcessNamed(const wchar_t* name) {
     }
     CloseHandle(snapshot);
     return found;
-}
-
-std::string Utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                            nullptr, nullptr);
-    }
-    return out;
 }
 
 }  // namespace
@@ -75,8 +64,7 @@ extern "C" int wmain(int argc, wchar_t** argv) {
     if (file == nullptr) {
         return 1;
     }
-    const std::string bytes = Utf8(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fwrite(text.data(), sizeof(wchar_t), text.size(), file);
     std::fclose(file);
     return 0;
 }
