@@ -19,9 +19,6 @@ using registration::RegistrationFindings;
 
 namespace {
 
-// ApplicationName is read up to this many bytes, as check reads its values.
-constexpr std::size_t kValueBytes = 8192;
-
 constexpr const wchar_t* kFileSuffix = L".defaults.xml";
 
 // text as the inside of a quoted XML attribute, in UTF-8. Tabs and line ends
@@ -79,7 +76,7 @@ bool ReadApplicationName(const RegistrationFindings& findings, const ClientName&
     name.clear();
     if (status == registry::kSuccess) {
         status = registry::ReadString(capabilities, L"ApplicationName", registry::kAcceptAnyString,
-                                      kValueBytes, name);
+                                      registration::kValueBytes, name);
     }
     if (status != registry::kSuccess) {
         name.clear();

@@ -8,13 +8,6 @@ using registry::RootKey;
 
 namespace registration {
 
-namespace {
-
-// Open commands are read up to this many bytes, as check reads them.
-constexpr std::size_t kCommandBytes = 8192;
-
-}  // namespace
-
 ClientProgram RegisteredProgram(RootKey root, const ClientName& name) {
     ClientProgram holder;
     registry::Key key;
@@ -22,7 +15,7 @@ ClientProgram RegisteredProgram(RootKey root, const ClientName& name) {
     registry::Status status = registry::OpenKey(root, OpenCommandPath(ClientKeyPath(name)),
                                                 registry::Access::Read, key);
     if (status == registry::kSuccess) {
-        status = registry::ReadString(key, nullptr, registry::kAcceptAnyString, kCommandBytes,
+        status = registry::ReadString(key, nullptr, registry::kAcceptAnyString, kValueBytes,
                                       command);
     }
     if (status == registry::kSuccess) {

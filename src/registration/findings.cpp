@@ -17,8 +17,6 @@ namespace registration {
 
 namespace {
 
-// Commands, descriptions and paths are read up to this many bytes.
-constexpr std::size_t kValueBytes = 8192;
 // The registry's own limit for value names.
 constexpr std::size_t kMaxValueNameChars = 16383;
 

@@ -54,6 +54,9 @@ namespace registration {
 constexpr std::size_t kMaxNameChars = 191;
 // Longest key path, in UTF-16 units, that Marovendel composes.
 constexpr std::size_t kMaxKeyPathChars = 255;
+// Commands, descriptions and paths in a registration are read up to this
+// many bytes, by every reader that judges or rewrites them.
+constexpr std::size_t kValueBytes = 8192;
 
 constexpr const wchar_t* kClientsPath = L"SOFTWARE\\Clients\\StartMenuInternet";
 constexpr const wchar_t* kRegisteredApplicationsPath = L"SOFTWARE\\RegisteredApplications";

@@ -15,9 +15,6 @@ namespace registration {
 
 namespace {
 
-// Values are read up to this many bytes, as check reads them.
-constexpr std::size_t kValueBytes = 8192;
-
 // A value a repair may rewrite, and the tree a backup must hold for it
 // (empty: the client's own, which every backup holds).
 struct Candidate {
