@@ -207,13 +207,19 @@ class SettingsTest(unittest.TestCase):
     def tearDown(self):
         self.prefix.close()
 
-    def test_the_shell_receives_the_encoded_uri(self):
+    def recording_settings(self):
+        """The prefix, with ms-settings: opening a program that records its
+        command line."""
         record = os.environ.get("MAROVENDEL_RECORD_ARGUMENTS")
         if not record:
             self.skipTest("helper program not built")
         p = self.prefix
         shutil.copy2(record, os.path.join(p.tools, "record_arguments.exe"))
         self.assertEqual(p.reg_import_text(SETTINGS_PROTOCOL).status, 0)
+        return p
+
+    def test_the_shell_receives_the_encoded_uri(self):
+        p = self.recording_settings()
         name = "Mine \u00e9 \U0001F310"
         self.assertEqual(p.marovendel("HKCU", name, "C:\\Users\\me\\mine.exe").status, 0)
         result = p.marovendel("settings", "HKCU", name)
@@ -231,12 +237,7 @@ class SettingsTest(unittest.TestCase):
     def test_windows_10_opens_the_general_page_and_says_where_to_click(self):
         # Wine reports the version HKCU\Software\Wine names, to RtlGetVersion
         # too; a new prefix is Windows 7, where Settings has no such page.
-        record = os.environ.get("MAROVENDEL_RECORD_ARGUMENTS")
-        if not record:
-            self.skipTest("helper program not built")
-        p = self.prefix
-        shutil.copy2(record, os.path.join(p.tools, "record_arguments.exe"))
-        self.assertEqual(p.reg_import_text(SETTINGS_PROTOCOL).status, 0)
+        p = self.recording_settings()
         self.assertEqual(p.marovendel("HKCU", "Foo", "C:\\Users\\me\\foo.exe").status, 0)
         opened = "Opened Settings > Default apps for Foo.\n"
         for version, lines in (

@@ -90,40 +90,32 @@ class Wow64Test(unittest.TestCase):
         checked = p.marovendel("check", "HKCU", "Sys")
         self.assertNotIn("does not exist", checked.stdout)
 
-    def test_a_shortcut_written_by_windows_registers_the_program_it_starts(self):
+    def dropped_shortcut_registers(self, saved_target, *programs):
+        """What a dropped link registers: its saved path is saved_target and
+        its environment block says %ProgramFiles%\\Foo\\foo.exe."""
         browser = os.environ.get("MAROVENDEL_VERSIONED_BROWSER")
         if not browser:
             self.skipTest("versioned_browser not built")
         p = self.prefix
-        self.prefix.put(FOO, browser)
+        for program in programs:
+            p.put(program, browser)
         link = "C:\\Users\\Public\\Desktop\\Foo.lnk"
-        self.prefix.put(link)
+        p.put(link)
         with open(p.unix_path(link), "wb") as handle:
-            handle.write(shell_link(FOO, "%ProgramFiles%\\Foo\\foo.exe"))
+            handle.write(shell_link(saved_target, "%ProgramFiles%\\Foo\\foo.exe"))
         result = p.marovendel(link)
         self.assertIn("Portable browser registered successfully.", result.stdout)
-        self.assertEqual(
-            self.default_of("HKCU\\%s\\Versioned Test Browser\\shell\\open\\command" % CLIENTS), FOO)
+        return self.default_of("HKCU\\%s\\Versioned Test Browser\\shell\\open\\command" % CLIENTS)
+
+    def test_a_shortcut_written_by_windows_registers_the_program_it_starts(self):
+        self.assertEqual(self.dropped_shortcut_registers(FOO, FOO), FOO)
 
     def test_a_shortcut_a_32_bit_program_wrote_starts_the_program_in_program_files_x86(self):
         # Its block says %ProgramFiles%, which meant Program Files (x86) to
         # its writer; 64-bit Explorer starts the saved path, so must we, even
         # where Program Files holds a program of the same name.
-        browser = os.environ.get("MAROVENDEL_VERSIONED_BROWSER")
-        if not browser:
-            self.skipTest("versioned_browser not built")
-        p = self.prefix
         x86 = "C:\\Program Files (x86)\\Foo\\foo.exe"
-        for program in (FOO, x86):
-            p.put(program, browser)
-        link = "C:\\Users\\Public\\Desktop\\Foo.lnk"
-        p.put(link)
-        with open(p.unix_path(link), "wb") as handle:
-            handle.write(shell_link(x86, "%ProgramFiles%\\Foo\\foo.exe"))
-        result = p.marovendel(link)
-        self.assertIn("Portable browser registered successfully.", result.stdout)
-        self.assertEqual(
-            self.default_of("HKCU\\%s\\Versioned Test Browser\\shell\\open\\command" % CLIENTS), x86)
+        self.assertEqual(self.dropped_shortcut_registers(x86, FOO, x86), x86)
 
     def test_output_into_a_pipe_from_a_terminal_never_waits(self):
         # wine Marovendel.exe list HKCU | cat, typed in a terminal.
